@@ -1,0 +1,17 @@
+// Pure pieces of the terminal launch: the shell command and the row-height arithmetic.
+#pragma once
+
+#include <string>
+
+// The shell command that starts the terminal inside the frame, in the
+// background. urxvt embeds with -embed, everything else with -into; the
+// forwarded arguments go in unquoted, for the shell to split.
+std::string composeCommand(const char* term, unsigned long frameWin, const char* progName, int argc,
+                           char* const* argv);
+
+// The row height a terminal's size hints give, at least one pixel.
+int rowHeight(int hintedHeightInc);
+
+// The first console height: consoleHeight rows, kept within what the X
+// protocol can place above the screen together with the handle.
+int initialHeight(int heightInc, int consoleHeight, int handleWidth);

@@ -1,0 +1,48 @@
+// Pure arithmetic of the console's motion: slide positions, size keys and drag snapping.
+#include "interaction/geometry.h"
+
+#include <algorithm>
+
+int slideStep(int height, int stepSize) {
+    long long step = height / 100 + static_cast<long long>(stepSize) + 1;
+    if (stepSize == 0 || step <= 0) return 0;
+    return static_cast<int>(std::min<long long>(step, std::max(height, 1)));
+}
+
+std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize) {
+    std::vector<int> positions;
+    int step = slideStep(height, stepSize);
+    if (step <= 0) return positions;
+    const int hiddenY = -(height + handleWidth);
+    if (start == 0) step = -step;
+    int y = start;
+    do {
+        y += step;
+        positions.push_back(y);
+    } while (y / step != 0 && y >= hiddenY);
+    return positions;
+}
+
+SizeState applySizeKey(SizeState state, KeySym keysym, const SizeKeys& keys, int heightInc, int screenHeight,
+                       int maxHeight) {
+    auto is = [keysym](KeySym hotkey) { return keysym != NoSymbol && keysym == hotkey; };
+    long long candidate = state.height;
+    if (is(keys.full)) {
+        if (!state.fullScreen) {
+            state.savedHeight = state.height;
+            candidate = screenHeight;
+        } else {
+            candidate = state.savedHeight;
+        }
+        state.fullScreen = !state.fullScreen;
+    }
+    if (is(keys.bigger)) candidate += heightInc;
+    if (is(keys.smaller)) candidate -= heightInc;
+    state.height = static_cast<int>(std::max<long long>(std::min<long long>(candidate, maxHeight), heightInc));
+    return state;
+}
+
+int dragHeight(int y, int heightInc, int current, int maxHeight) {
+    if (heightInc <= 0 || y < heightInc) return current;
+    return std::min(y - y % heightInc, std::max(maxHeight - maxHeight % heightInc, heightInc));
+}

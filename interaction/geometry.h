@@ -1,0 +1,38 @@
+// Pure arithmetic of the console's motion: slide positions, size keys and drag snapping.
+#pragma once
+
+#include <X11/X.h>
+
+#include <vector>
+
+// Pixels per animation step: one more for every whole hundred pixels of
+// console height. Never more than the frame's height; 0 or less means the
+// slide is not animated.
+int slideStep(int height, int stepSize);
+
+// The frame's y after each animated move of a slide that begins at start:
+// from the hidden position down to the last position short of 0, or from 0
+// up to the first position past the hidden one. Empty when not animated.
+std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize);
+
+struct SizeState {
+    int height = 0;
+    int savedHeight = 0;
+    bool fullScreen = false;
+};
+
+struct SizeKeys {
+    KeySym full = NoSymbol;
+    KeySym bigger = NoSymbol;
+    KeySym smaller = NoSymbol;
+};
+
+// The console's height after a key press while shown: full-screen toggles
+// between the screen height and the height from before, bigger and smaller
+// add or take one row; never less than one row nor more than maxHeight.
+SizeState applySizeKey(SizeState state, KeySym keysym, const SizeKeys& keys, int heightInc, int screenHeight,
+                       int maxHeight);
+
+// The height for a pointer at y during a drag: the largest whole number of
+// rows that ends above it; current when the pointer is above the first row.
+int dragHeight(int y, int heightInc, int current, int maxHeight);

@@ -1,0 +1,76 @@
+// The event loop: hotkeys, the handle, focus following the pointer, and the terminal going away.
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+#include "startup/dropcon.h"
+
+void focusWindow(Window window) {
+    XSetInputFocus(console.display, window, RevertToPointerRoot, CurrentTime);
+}
+
+void returnFocus() {
+    if (loop.savedFocus != None) focusWindow(loop.savedFocus);
+}
+
+static KeySym keysymOf(unsigned keycode) {
+    // The keysym at index 0 alone identifies a hotkey; the passive grabs
+    // are what bring its modifiers in.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return XKeycodeToKeysym(console.display, static_cast<KeyCode>(keycode), 0);
+#pragma GCC diagnostic pop
+}
+
+static void onKeyPress(KeySym keysym) {
+    if (keysym != NoSymbol && keysym == console.toggleKeysym) {
+        if (loop.hidden)
+            showConsole();
+        else
+            hideConsole();
+    } else if (!loop.hidden) {
+        applySizeKeys(keysym);
+    }
+}
+
+static void terminalGone() {
+    if (!console.restart) {
+        returnFocus();
+        XSync(console.display, False);
+        std::exit(0);
+    }
+    noteTerminalExit();
+    launchTerminal(false);
+    XSync(console.display, False);
+    // A hidden console does not take the focus: keys typed into a terminal
+    // that is out of sight would be lost to the user.
+    if (!loop.hidden) focusWindow(console.termWin);
+}
+
+void runEventLoop() {
+    XEvent event;
+    for (;;) {
+        XNextEvent(console.display, &event);
+        switch (event.type) {
+        case KeyPress:
+            onKeyPress(keysymOf(event.xkey.keycode));
+            break;
+        case ButtonPress:
+            dragResize();
+            break;
+        case EnterNotify:
+            focusWindow(console.termWin);
+            break;
+        case LeaveNotify:
+            // Moving from the handle into the terminal is a leave towards an
+            // inferior: the pointer is still in the console.
+            if (loop.savedFocus != None && event.xcrossing.detail != NotifyInferior) focusWindow(loop.savedFocus);
+            break;
+        case UnmapNotify:
+            if (event.xunmap.window == console.termWin) terminalGone();
+            break;
+        default:
+            break;
+        }
+    }
+}

@@ -1,0 +1,67 @@
+// Showing and hiding the console, with the slide animation between the two positions.
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include "interaction/geometry.h"
+#include "startup/dropcon.h"
+
+static int hiddenY() { return -(console.height + console.handleWidth); }
+
+// The pause after each step, aniDelay tenths of a millisecond; usleep takes
+// less than a second at a time.
+static void pauseAfterStep() {
+    long long micros = console.aniDelay * 100LL;
+    while (micros > 0) {
+        long long chunk = micros > 999999 ? 999999 : micros;
+        usleep(static_cast<useconds_t>(chunk));
+        micros -= chunk;
+    }
+}
+
+static bool animated() {
+    return !loop.fullScreen && slideStep(console.height, console.stepSize) > 0;
+}
+
+void slideFrame(int start) {
+    // One synchronous round trip per step paces the slide together with the
+    // sleep: a slow server makes it slower, never jumpier.
+    for (int y : slidePositions(start, console.height, console.handleWidth, console.stepSize)) {
+        XMoveWindow(console.display, console.frameWin, console.xOffset, y);
+        XSync(console.display, False);
+        pauseAfterStep();
+    }
+}
+
+void showConsole() {
+    Display* dpy = console.display;
+    XRaiseWindow(dpy, console.frameWin);
+    int revertTo = 0;
+    XGetInputFocus(dpy, &loop.savedFocus, &revertTo);
+    focusWindow(console.termWin);
+    if (animated()) {
+        // Other clients stand still while the console comes down.
+        XGrabServer(dpy);
+        slideFrame(hiddenY());
+        XUngrabServer(dpy);
+    }
+    XMoveWindow(dpy, console.frameWin, console.xOffset, 0);
+    // A resize by one pixel and back makes the terminal redraw itself in
+    // full once it is in view.
+    if (console.height > 1) XResizeWindow(dpy, console.termWin, console.screenWidth, console.height - 1);
+    XResizeWindow(dpy, console.termWin, console.screenWidth, console.height);
+    loop.hidden = false;
+}
+
+void hideConsole() {
+    Display* dpy = console.display;
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(dpy, &focus, &revertTo);
+    // The focus goes back only if it is still ours; if the user has moved
+    // it elsewhere meanwhile, it stays there.
+    if (loop.savedFocus != None && focus == console.termWin) focusWindow(loop.savedFocus);
+    if (animated()) slideFrame(0);
+    XMoveWindow(dpy, console.frameWin, console.xOffset, hiddenY());
+    XSync(dpy, False);
+    loop.hidden = true;
+}

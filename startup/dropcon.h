@@ -1,0 +1,81 @@
+// The console's one process-wide state record and the operations that act on it.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <string>
+
+// Everything the console knows: the X connection, the settings read from
+// the resource database, the two windows, the current size and the hotkeys.
+struct ConsoleState {
+    // X connection, set once by main.
+    const char* progName = "dropcon";
+    Display* display = nullptr;
+    int screen = 0;
+    Window root = None;
+    Cursor resizeCursor = None;
+
+    // Settings, each named after its X resource.
+    int screenWidth = 0;
+    const char* handleColor = "grey70";
+    int handleWidth = 3;
+    int consoleHeight = 10;
+    int xOffset = 0;
+    int aniDelay = 40;
+    int stepSize = 1;
+    int restart = 0;
+    const char* term = "xterm";
+
+    // The hotkeys, kept only as the keysym each one is recognised by.
+    KeySym toggleKeysym = NoSymbol;
+    KeySym smallerKeysym = NoSymbol;
+    KeySym biggerKeysym = NoSymbol;
+    KeySym fullKeysym = NoSymbol;
+
+    // The frame, the adopted terminal and the current geometry.
+    Window frameWin = None;
+    Window termWin = None;
+    int heightInc = 1;  // pixel height of one terminal row
+    int height = 0;     // pixel height of the terminal window
+    std::string command;  // shell command that launches the terminal
+    long long launchedAtMs = 0;  // monotonic time of the last launch
+};
+
+// The event loop's own state: shown or not, full-screen or not, and where
+// the focus goes back to.
+struct LoopState {
+    bool hidden = true;
+    bool fullScreen = false;
+    Window savedFocus = None;  // may also be PointerRoot, as the server says
+    int savedHeight = 0;
+    int quickExits = 0;  // terminals in a row that died right after launch
+};
+
+extern ConsoleState console;
+extern LoopState loop;
+
+// Start-up.
+int onXError(Display* display, XErrorEvent* error);
+void readSettings();
+KeySym grabHotkey(const char* resource, const char* spec, unsigned numLockMask);
+
+// Frame and terminal.
+void createFrame();
+void buildCommand(int argc, char** argv);
+void launchTerminal(bool firstLaunch);
+// Counts a terminal that ended with restart on; gives up for good when
+// terminals keep dying right after their launch.
+void noteTerminalExit();
+
+// Interaction.
+[[noreturn]] void runEventLoop();
+void showConsole();
+void hideConsole();
+void slideFrame(int start);
+void applySizeKeys(KeySym keysym);
+void dragResize();
+
+// Small helpers shared by the operations above.
+void focusWindow(Window window);
+void returnFocus();
+long long monotonicMs();

@@ -1,0 +1,35 @@
+// Entry point: the fixed start-up sequence that ends in the event loop.
+#include <X11/Xlib.h>
+#include <X11/cursorfont.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "startup/dropcon.h"
+#include "startup/parse.h"
+
+int main(int argc, char** argv) {
+    console.progName = programName(argc > 0 ? argv[0] : nullptr);
+    if (asksForUsage(argc, argv)) {
+        std::printf(DROPCON_USAGE, console.progName, console.progName);
+        std::exit(0);
+    }
+
+    console.display = XOpenDisplay(nullptr);
+    if (!console.display) {
+        std::fprintf(stderr, " can not open dpy %s", XDisplayName(nullptr));
+        std::exit(1);
+    }
+    console.screen = DefaultScreen(console.display);
+    console.root = RootWindow(console.display, console.screen);
+    XSetErrorHandler(onXError);
+    console.resizeCursor = XCreateFontCursor(console.display, XC_double_arrow);
+
+    readSettings();
+    createFrame();
+    buildCommand(argc, argv);
+    loop.hidden = true;
+    loop.fullScreen = false;
+    launchTerminal(true);
+    runEventLoop();
+}

@@ -1,0 +1,298 @@
+// End-to-end tests of the interaction: toggle and slide, focus, size keys, drag and the terminal ending.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <string>
+#include <vector>
+
+#include "interaction/geometry.h"
+#include "tests/support/xharness.h"
+
+using namespace xt;
+
+namespace {
+
+const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
+const std::vector<std::string> kBigger{"Control_L", "KP_Add"};
+const std::vector<std::string> kSmaller{"Control_L", "KP_Subtract"};
+const std::vector<std::string> kFull{"Alt_L", "F11"};
+
+// A server with the user's application window holding the focus, and the
+// console started on it.
+struct Desk {
+    explicit Desk(const std::string& resources, const std::vector<std::string>& args = {})
+        : server(), app((server.setResources(resources), makeFocusedWindow(server.dpy()))),
+          console(server, args) {}
+    Display* dpy() { return server.dpy(); }
+
+    XServer server;
+    Window app;
+    Console console;
+};
+
+std::vector<int> withLast(std::vector<int> ys, int last) {
+    ys.push_back(last);
+    return ys;
+}
+
+}  // namespace
+
+TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    Window other = XCreateSimpleWindow(dpy, desk.server.root(), 0, 0, 100, 100, 0, 0, 0);
+    XMapRaised(dpy, other);  // stacked above the console before it is shown
+
+    for (const char* lock : {"", "Caps_Lock", "Num_Lock"}) {
+        SCOPED_TRACE(std::string("lock: ") + lock);
+        if (*lock) toggleLock(dpy, lock);
+        XSetInputFocus(dpy, desk.app, RevertToPointerRoot, CurrentTime);
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }))
+            << "frame y " << c.frame().y << " focus " << focusOf(dpy);
+        EXPECT_TRUE(isTopmost(dpy, c.frameWin));
+        EXPECT_EQ(c.frame().x, 0);
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app; }))
+            << "frame y " << c.frame().y << " focus " << focusOf(dpy);
+        if (*lock) toggleLock(dpy, lock);
+    }
+    EXPECT_TRUE(c.process.running());
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(Toggle, HidingLeavesTheFocusWhereTheUserPutItMeanwhile) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    Window elsewhere = makeFocusedWindow(dpy, 500, 500, 50, 50);
+    XSetInputFocus(dpy, desk.app, RevertToPointerRoot, CurrentTime);
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    XSetInputFocus(dpy, elsewhere, RevertToPointerRoot, CurrentTime);
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
+    EXPECT_EQ(focusOf(dpy), elsewhere);
+}
+
+TEST(Slide, FramePassesThroughEveryStepOfTheAnimationDownAndUp) {
+    Desk desk("dropcon.aniDelay: 1\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    const int height = c.terminal().height, hidden = -(height + 3);
+    Watcher watch(desk.server, c.frameWin);
+
+    pressKeys(desk.dpy(), kToggle);
+    auto down = withLast(slidePositions(hidden, height, 3, 1), 0);
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= down.size(); }));
+    EXPECT_EQ(watch.ys(), down);
+
+    watch.events.clear();
+    pressKeys(desk.dpy(), kToggle);
+    auto up = withLast(slidePositions(0, height, 3, 1), hidden);
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= up.size(); }));
+    EXPECT_EQ(watch.ys(), up);
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(Slide, StepSizeZeroJumpsStraightToTheEnds) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Watcher watch(desk.server, c.frameWin);
+    Watcher terminal(desk.server, c.termWin);
+    pressKeys(desk.dpy(), kToggle);
+    ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return focusOf(desk.dpy()) == c.termWin; }));
+    // The terminal is nudged by a pixel and back once it is in view.
+    ASSERT_TRUE(terminal.waitUntil([&] { return terminal.count(ConfigureNotify) >= 2; }));
+    pressKeys(desk.dpy(), kToggle);
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
+    EXPECT_EQ(watch.ys(), (std::vector<int>{0, c.frame().y}));
+    EXPECT_TRUE(c.hiddenAt());
+    int height = c.terminal().height;
+    std::vector<int> heights;
+    for (const XEvent& e : terminal.events)
+        if (e.type == ConfigureNotify) heights.push_back(e.xconfigure.height);
+    EXPECT_EQ(heights, (std::vector<int>{height - 1, height}));
+}
+
+TEST(Slide, NegativeStepSizeMeansNoAnimation) {
+    Desk desk("dropcon.stepSize: -7\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Watcher watch(desk.server, c.frameWin);
+    pressKeys(desk.dpy(), kToggle);
+    pressKeys(desk.dpy(), kToggle);
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
+    EXPECT_EQ(watch.ys(), (std::vector<int>{0, -(c.terminal().height + 3)}));
+    EXPECT_TRUE(c.process.running());
+}
+
+TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
+    Desk desk("dropcon.stepSize: 1\ndropcon.aniDelay: 1\ndropcon.consoleHeight: 2\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    const int row = c.rowHeight();
+    auto consistent = [&](int height) {
+        return c.terminal().height == height && c.frame().height == height + 3 && c.frame().y == 0;
+    };
+
+    // While hidden the size keys do nothing: the console shows up at its old size.
+    pressKeys(dpy, kBigger);
+    pressKeys(dpy, kFull);
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+    EXPECT_EQ(c.terminal().height, 2 * row);
+
+    pressKeys(dpy, kBigger);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(3 * row); })) << c.terminal().height;
+    pressKeys(dpy, kSmaller);
+    pressKeys(dpy, kSmaller);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(row); })) << c.terminal().height;
+    pressKeys(dpy, kSmaller);
+    pressKeys(dpy, kBigger);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(2 * row); })) << c.terminal().height;
+
+    pressKeys(dpy, kFull);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(desk.server.height()); })) << c.terminal().height;
+    pressKeys(dpy, kBigger);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(desk.server.height() + row); }));
+
+    // Full-screen stays across hide and show, and neither is animated.
+    Watcher watch(desk.server, c.frameWin);
+    pressKeys(dpy, kToggle);
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
+    EXPECT_EQ(watch.ys(), (std::vector<int>{-(desk.server.height() + row + 3), 0}));
+
+    pressKeys(dpy, kFull);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(2 * row); })) << c.terminal().height;
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    const int row = c.rowHeight();
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt(); }));
+    const int before = c.terminal().height;
+
+    // The console grabs the pointer once it has read the press; motions
+    // before that are not its to see, so keep moving until it answers.
+    auto dragTo = [&](int y, int expected) {
+        int wiggle = 0;
+        return waitUntil(dpy, [&] {
+            movePointer(dpy, 300 + (wiggle++ & 1), y);
+            return c.terminal().height == expected;
+        });
+    };
+    movePointer(dpy, 300, before + 1);  // on the handle
+    button(dpy, 1, true);
+    const int expected = 200 - 200 % row;
+    ASSERT_TRUE(dragTo(200, expected)) << c.terminal().height;
+    movePointer(dpy, 300, row - 1);  // above the first row: ignored
+    ASSERT_TRUE(dragTo(2 * row + 1, 2 * row)) << c.terminal().height;
+    ASSERT_TRUE(dragTo(200, expected)) << c.terminal().height;
+    button(dpy, 1, false);
+    movePointer(dpy, 300, 600);
+    EXPECT_EQ(c.terminal().height, expected);
+    EXPECT_EQ(c.frame().height, expected + 3);
+    EXPECT_EQ(c.frame().y, 0);
+
+    // A wheel click on the handle is a drag that ends at once; the next
+    // drag, with another button, starts from the new handle.
+    movePointer(dpy, 300, expected + 1);
+    button(dpy, 4, true);
+    button(dpy, 4, false);
+    button(dpy, 3, true);
+    ASSERT_TRUE(dragTo(row, row)) << c.terminal().height;
+    button(dpy, 3, false);
+    EXPECT_EQ(c.process.err(), "");
+    EXPECT_TRUE(c.process.running());
+}
+
+TEST(Focus, FollowsThePointerOutOfAndBackIntoTheConsole) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    movePointer(dpy, 200, 500);  // over the application
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+    const int height = c.terminal().height;
+
+    movePointer(dpy, 200, 20);  // into the terminal
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    movePointer(dpy, 200, height + 1);  // onto the handle and back: still ours
+    movePointer(dpy, 200, 20);
+    XSync(dpy, False);
+    movePointer(dpy, 200, 500);  // out of the console
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == desk.app; })) << focusOf(dpy);
+    movePointer(dpy, 200, 20);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; })) << focusOf(dpy);
+}
+
+TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    typeText(dpy, "exit\n");
+    EXPECT_EQ(c.process.waitExit(15000), 0);
+    EXPECT_EQ(focusOf(dpy), desk.app);
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
+    Desk desk("dropcon.stepSize: 0\ndropcon.restart: 1\ndropcon.consoleHeight: 6\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    pressKeys(dpy, kBigger);
+    const int row = c.rowHeight();
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 7 * row; }));
+
+    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+    typeText(dpy, "exit\n");
+    // The old window goes, a new one is mapped in its place (it may even
+    // get the same id).
+    ASSERT_TRUE(children.waitUntil([&] {
+        bool unmapped = false;
+        for (const XEvent& e : children.events) {
+            if (e.type == UnmapNotify) unmapped = true;
+            if (unmapped && e.type == MapNotify) return true;
+        }
+        return false;
+    }));
+    Window fresh = c.currentTerminal();
+    ASSERT_TRUE(waitUntil(dpy, [&] {
+        fresh = c.currentTerminal();
+        return geometryOf(dpy, fresh).height == 7 * row && focusOf(dpy) == fresh;
+    })) << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
+    EXPECT_TRUE(c.shownAt());
+    EXPECT_TRUE(c.process.running());
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(TerminalEnds, TerminalThatKeepsDyingAtOnceIsGivenUpOn) {
+    Desk desk("dropcon.restart: 1\n", {"-e", "true"});
+    EXPECT_EQ(desk.console.process.waitExit(60000), 1);
+    std::string err = desk.console.process.err();
+    // A terminal may die between showing its window and being adopted; the
+    // requests on its vanished window are reported as X errors, which is fine.
+    EXPECT_NE(err.find("dropcon: terminal keeps exiting, giving up: xterm -b 0 -into "), std::string::npos) << err;
+    EXPECT_EQ(err.find("did not start"), std::string::npos) << err;
+}

@@ -1,0 +1,357 @@
+// Test support: a private Xvfb per test, the console as a child process, XTEST input and Xlib observation.
+#include "tests/support/xharness.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace xt {
+
+namespace {
+
+long long nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Execs argv with the given environment; stdout and stderr to the files.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>* env, const std::string& outPath,
+            const std::string& errPath, int keepFd = -1) {
+    std::vector<char*> args, envp;
+    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    if (env) {
+        for (auto& e : *env) envp.push_back(const_cast<char*>(e.c_str()));
+        envp.push_back(nullptr);
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_RDONLY);
+        dup2(devnull, 0);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        for (int fd = 3; fd < 1024; ++fd)
+            if (fd != keepFd) close(fd);
+        if (env)
+            execve(args[0], args.data(), envp.data());
+        else
+            execvp(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+}  // namespace
+
+bool waitUntil(Display* dpy, const std::function<bool()>& pred, int timeoutMs) {
+    const long long deadline = nowMs() + timeoutMs;
+    for (;;) {
+        XSync(dpy, False);
+        if (pred()) return true;
+        long long left = deadline - nowMs();
+        if (left <= 0) return false;
+        pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(std::min<long long>(left, 5)));
+    }
+}
+
+std::string tempDir() {
+    char path[] = "/tmp/dropcon-test-XXXXXX";
+    if (!mkdtemp(path)) throw std::runtime_error("mkdtemp failed");
+    return path;
+}
+
+void writeFile(const std::string& path, const std::string& text, bool executable) {
+    std::ofstream(path) << text;
+    if (executable) chmod(path.c_str(), 0755);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+XServer::XServer(int width, int height) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    std::string dir = tempDir();
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp",
+                  "-noreset"},
+                 nullptr, dir + "/xvfb.out", dir + "/xvfb.err", fds[1]);
+    close(fds[1]);
+    std::string number;
+    const long long deadline = nowMs() + 15000;
+    while (nowMs() < deadline) {
+        pollfd fd{fds[0], POLLIN, 0};
+        if (poll(&fd, 1, 100) <= 0) continue;
+        char c;
+        ssize_t n = read(fds[0], &c, 1);
+        if (n <= 0 || c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) throw std::runtime_error("Xvfb did not report a display");
+    name_ = ":" + number;
+    dpy_ = XOpenDisplay(name_.c_str());
+    if (!dpy_) throw std::runtime_error("cannot connect to " + name_);
+    int event, error, major, minor;
+    if (!XTestQueryExtension(dpy_, &event, &error, &major, &minor))
+        throw std::runtime_error("no XTEST on " + name_);
+}
+
+XServer::~XServer() {
+    if (dpy_) XCloseDisplay(dpy_);
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+void XServer::setResources(const std::string& text) {
+    XChangeProperty(dpy_, root(), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+    XSync(dpy_, False);
+}
+
+Display* XServer::connect() const { return XOpenDisplay(name_.c_str()); }
+
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env) : dir_(tempDir()) {
+    pid_ = spawn(argv, &env, dir_ + "/out", dir_ + "/err");
+}
+
+Process::~Process() {
+    if (running()) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool Process::running() {
+    if (status_ != -1) return false;
+    int status = 0;
+    pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == 0) return true;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+}
+
+int Process::waitExit(int timeoutMs) {
+    const long long deadline = nowMs() + timeoutMs;
+    while (running()) {
+        if (nowMs() >= deadline) return -1;
+        poll(nullptr, 0, 5);
+    }
+    return status_;
+}
+
+std::string Process::out() const { return readFile(dir_ + "/out"); }
+std::string Process::err() const { return readFile(dir_ + "/err"); }
+
+std::vector<std::string> consoleEnv(const XServer& server, const std::vector<std::string>& extra) {
+    static const std::string home = tempDir();
+    std::vector<std::string> env{"DISPLAY=" + server.name(), "HOME=" + home, "SHELL=/bin/sh",
+                                 "PATH=" + std::string(getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin"),
+                                 "PS1=$ "};
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* value = getenv(keep)) env.push_back(std::string(keep) + "=" + value);
+    env.insert(env.end(), extra.begin(), extra.end());
+    return env;
+}
+
+Geometry geometryOf(Display* dpy, Window window) {
+    Geometry g;
+    XWindowAttributes a;
+    if (window == None || !XGetWindowAttributes(dpy, window, &a)) return g;
+    g.x = a.x;
+    g.y = a.y;
+    g.width = a.width;
+    g.height = a.height;
+    g.border = a.border_width;
+    g.overrideRedirect = a.override_redirect;
+    g.mapped = a.map_state != IsUnmapped;
+    return g;
+}
+
+std::vector<Window> childrenOf(Display* dpy, Window window) {
+    Window rootReturn, parent, *children = nullptr;
+    unsigned count = 0;
+    std::vector<Window> result;
+    if (XQueryTree(dpy, window, &rootReturn, &parent, &children, &count)) {
+        result.assign(children, children + count);
+        if (children) XFree(children);
+    }
+    return result;
+}
+
+Window findFrame(Display* dpy) {
+    for (Window w : childrenOf(dpy, DefaultRootWindow(dpy)))
+        if (geometryOf(dpy, w).overrideRedirect) return w;
+    return None;
+}
+
+int heightIncOf(Display* dpy, Window window) {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(dpy, window, &hints, &supplied)) return 0;
+    return hints.height_inc;
+}
+
+Window focusOf(Display* dpy) {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(dpy, &focus, &revert);
+    return focus;
+}
+
+bool isTopmost(Display* dpy, Window window) {
+    auto children = childrenOf(dpy, DefaultRootWindow(dpy));
+    return !children.empty() && children.back() == window;
+}
+
+static KeyCode keycodeOf(Display* dpy, const std::string& name) {
+    KeySym sym = XStringToKeysym(name.c_str());
+    KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(dpy, sym);
+    if (code == 0) throw std::runtime_error("no key for " + name);
+    return code;
+}
+
+void pressKeys(Display* dpy, const std::vector<std::string>& keysyms) {
+    for (auto& k : keysyms) XTestFakeKeyEvent(dpy, keycodeOf(dpy, k), True, CurrentTime);
+    for (auto it = keysyms.rbegin(); it != keysyms.rend(); ++it)
+        XTestFakeKeyEvent(dpy, keycodeOf(dpy, *it), False, CurrentTime);
+    XSync(dpy, False);
+}
+
+void typeText(Display* dpy, const std::string& text) {
+    for (char c : text) {
+        std::string name = c == '\n' ? "Return" : c == ' ' ? "space" : std::string(1, c);
+        pressKeys(dpy, {name});
+    }
+}
+
+void movePointer(Display* dpy, int x, int y) {
+    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), x, y, CurrentTime);
+    XSync(dpy, False);
+}
+
+void button(Display* dpy, unsigned number, bool down) {
+    XTestFakeButtonEvent(dpy, number, down ? True : False, CurrentTime);
+    XSync(dpy, False);
+}
+
+Window makeFocusedWindow(Display* dpy, int x, int y, int width, int height) {
+    Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, width, height, 0, 0, 0xffffff);
+    XMapWindow(dpy, w);
+    waitUntil(dpy, [&] { return geometryOf(dpy, w).mapped; });
+    XSetInputFocus(dpy, w, RevertToPointerRoot, CurrentTime);
+    XSync(dpy, False);
+    return w;
+}
+
+Watcher::Watcher(const XServer& server, Window w, long mask) : dpy(server.connect()), window(w) {
+    XSelectInput(dpy, window, mask);
+    XSync(dpy, False);
+}
+
+Watcher::~Watcher() { XCloseDisplay(dpy); }
+
+void Watcher::pump() {
+    while (XPending(dpy)) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+        events.push_back(event);
+    }
+}
+
+bool Watcher::waitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    return xt::waitUntil(
+        dpy,
+        [&] {
+            pump();
+            return pred();
+        },
+        timeoutMs);
+}
+
+std::vector<int> Watcher::ys() const {
+    std::vector<int> result;
+    for (const XEvent& e : events)
+        if (e.type == ConfigureNotify && e.xconfigure.window == window) result.push_back(e.xconfigure.y);
+    return result;
+}
+
+int Watcher::count(int type) const {
+    int n = 0;
+    for (const XEvent& e : events) n += e.type == type;
+    return n;
+}
+
+void toggleLock(Display* dpy, const std::string& keysym) { pressKeys(dpy, {keysym}); }
+
+std::string dropconBinary() {
+    const char* override = getenv("DROPCON_BINARY");
+    return override ? override : DROPCON_BINARY;
+}
+
+int xErrorLines(const std::string& text) {
+    int count = 0;
+    for (size_t at = text.find("XError caught"); at != std::string::npos; at = text.find("XError caught", at + 1))
+        ++count;
+    return count;
+}
+
+Console::Console(XServer& s, const std::vector<std::string>& args, const std::string& argv0,
+                 const std::vector<std::string>& extraEnv)
+    : server(s), dpy(s.dpy()), process([&] {
+          std::vector<std::string> argv{argv0.empty() ? dropconBinary() : argv0};
+          argv.insert(argv.end(), args.begin(), args.end());
+          return argv;
+      }(), consoleEnv(s, extraEnv)) {}
+
+Window Console::currentTerminal() const {
+    auto children = childrenOf(dpy, frameWin);
+    return children.empty() ? None : children.front();
+}
+
+bool Console::hiddenAt() const {
+    Geometry f = frame();
+    return f.height > 0 && f.y == -f.height;
+}
+
+bool Console::shownAt() const { return frame().y == 0; }
+
+bool Console::ready(int timeoutMs) {
+    return waitUntil(
+        dpy,
+        [&] {
+            if (frameWin == None) frameWin = findFrame(dpy);
+            if (frameWin == None) return false;
+            termWin = currentTerminal();
+            if (termWin == None) return false;
+            Geometry t = terminal(), f = frame();
+            return t.mapped && t.border == 0 && f.width == t.width && f.height >= t.height && hiddenAt();
+        },
+        timeoutMs);
+}
+
+}  // namespace xt

@@ -1,0 +1,144 @@
+// Test support: a private Xvfb per test, the console as a child process, XTEST input and Xlib observation.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace xt {
+
+// Waits until pred() holds, synchronising with the server between tries and
+// sleeping only inside poll() on the connection. False on timeout.
+bool waitUntil(Display* dpy, const std::function<bool()>& pred, int timeoutMs = 10000);
+
+// A private X server: Xvfb picks a free display with -displayfd.
+class XServer {
+   public:
+    explicit XServer(int width = 1280, int height = 900);
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    const std::string& name() const { return name_; }
+    Display* dpy() const { return dpy_; }
+    Window root() const { return DefaultRootWindow(dpy_); }
+    int width() const { return DisplayWidth(dpy_, DefaultScreen(dpy_)); }
+    int height() const { return DisplayHeight(dpy_, DefaultScreen(dpy_)); }
+    // Loads resource lines into the server, as xrdb -load would.
+    void setResources(const std::string& text);
+    // Opens another connection to this server (the caller closes it).
+    Display* connect() const;
+
+   private:
+    pid_t pid_ = -1;
+    std::string name_;
+    Display* dpy_ = nullptr;
+};
+
+// A child process with its output in files, ended by pid at destruction.
+class Process {
+   public:
+    Process(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    // Waits for the exit; returns the exit status, or -1 on timeout, or
+    // 128 + signal when killed.
+    int waitExit(int timeoutMs);
+    std::string out() const;
+    std::string err() const;
+
+   private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+    std::string dir_;
+};
+
+// Environment for the console: the display, an empty home so that no
+// personal resource file leaks in, and a plain shell for the terminal.
+std::vector<std::string> consoleEnv(const XServer& server, const std::vector<std::string>& extra = {});
+std::string tempDir();
+void writeFile(const std::string& path, const std::string& text, bool executable = false);
+std::string readFile(const std::string& path);
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0, border = 0;
+    bool overrideRedirect = false;
+    bool mapped = false;
+};
+Geometry geometryOf(Display* dpy, Window window);
+std::vector<Window> childrenOf(Display* dpy, Window window);
+// The console's frame: a top-level override-redirect window, or None.
+Window findFrame(Display* dpy);
+// The row height from the window's WM_NORMAL_HINTS.
+int heightIncOf(Display* dpy, Window window);
+Window focusOf(Display* dpy);
+// True when window is the topmost child of the root.
+bool isTopmost(Display* dpy, Window window);
+
+// XTEST input: keys are pressed in order and released in reverse.
+void pressKeys(Display* dpy, const std::vector<std::string>& keysyms);
+void typeText(Display* dpy, const std::string& text);
+void movePointer(Display* dpy, int x, int y);
+void button(Display* dpy, unsigned number, bool down);
+
+// A mapped top-level window that holds the focus, standing in for the
+// application the user was working in.
+Window makeFocusedWindow(Display* dpy, int x = 100, int y = 400, int width = 300, int height = 300);
+
+// Console running on a server, with the ids of its windows once it has
+// taken its terminal in and parked itself above the screen.
+struct Console {
+    Console(XServer& server, const std::vector<std::string>& args = {}, const std::string& argv0 = "",
+            const std::vector<std::string>& extraEnv = {});
+    // Waits until the frame is parked with the terminal adopted; false on timeout.
+    bool ready(int timeoutMs = 15000);
+    Geometry frame() const { return geometryOf(dpy, frameWin); }
+    Geometry terminal() const { return geometryOf(dpy, termWin); }
+    bool hiddenAt() const;  // frame at exactly one frame height above the screen
+    bool shownAt() const;   // frame at y 0
+    int rowHeight() const { return heightIncOf(dpy, termWin); }
+    // The current terminal window (it changes on a relaunch).
+    Window currentTerminal() const;
+
+    XServer& server;
+    Display* dpy;
+    Process process;
+    Window frameWin = None;
+    Window termWin = None;
+};
+
+// Watches a window on a connection of its own: structure events of the
+// window itself and, with substructure, of its children.
+struct Watcher {
+    Watcher(const XServer& server, Window window, long mask = StructureNotifyMask);
+    ~Watcher();
+    Watcher(const Watcher&) = delete;
+    Watcher& operator=(const Watcher&) = delete;
+    // Reads what has arrived so far.
+    void pump();
+    // Waits until pred() holds over the events seen so far.
+    bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
+    // The y of every ConfigureNotify of the watched window, in order.
+    std::vector<int> ys() const;
+    int count(int type) const;
+
+    Display* dpy;
+    Window window;
+    std::vector<XEvent> events;
+};
+
+// Lock keys as a user toggles them.
+void toggleLock(Display* dpy, const std::string& keysym);
+
+std::string dropconBinary();
+// Counts the "XError caught" lines in a stream's text.
+int xErrorLines(const std::string& text);
+
+}  // namespace xt

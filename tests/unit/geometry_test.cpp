@@ -1,0 +1,106 @@
+// Unit tests of the slide positions, the size keys and the drag snapping.
+#include <gtest/gtest.h>
+
+
+#include "interaction/geometry.h"
+
+TEST(SlideStep, GrowsWithEveryHundredPixels) {
+    EXPECT_EQ(slideStep(99, 1), 2);
+    EXPECT_EQ(slideStep(170, 1), 3);
+    EXPECT_EQ(slideStep(300, 1), 5);
+    EXPECT_EQ(slideStep(900, 1), 11);
+    EXPECT_EQ(slideStep(170, 4), 6);
+}
+
+TEST(SlideStep, ZeroOrNegativeMeansNoAnimation) {
+    EXPECT_EQ(slideStep(170, 0), 0);
+    EXPECT_EQ(slideStep(50, -1), 0);
+    EXPECT_EQ(slideStep(50, -100), 0);
+    EXPECT_EQ(slidePositions(-173, 170, 3, 0), std::vector<int>{});
+    EXPECT_EQ(slidePositions(0, 50, 3, -5), std::vector<int>{});
+}
+
+TEST(SlidePositions, DownFromHiddenEndsLessThanAStepShortOfZero) {
+    auto down = slidePositions(-173, 170, 3, 1);
+    ASSERT_EQ(down.size(), 57u);
+    EXPECT_EQ(down.front(), -170);
+    EXPECT_EQ(down[1], -167);
+    EXPECT_EQ(down.back(), -2);
+
+    auto tall = slidePositions(-903, 900, 3, 1);
+    ASSERT_EQ(tall.size(), 82u);
+    EXPECT_EQ(tall.back(), -1);
+}
+
+TEST(SlidePositions, UpFromZeroEndsFirstPastTheHiddenPosition) {
+    auto up = slidePositions(0, 170, 3, 1);
+    ASSERT_EQ(up.size(), 58u);
+    EXPECT_EQ(up.front(), -3);
+    EXPECT_EQ(up.back(), -174);
+
+    auto tall = slidePositions(0, 900, 3, 1);
+    ASSERT_EQ(tall.size(), 83u);
+    EXPECT_EQ(tall.back(), -913);
+}
+
+TEST(SlidePositions, HugeStepStaysWithinOneFrameHeight) {
+    auto down = slidePositions(-173, 170, 3, 2000000000);
+    EXPECT_EQ(down, std::vector<int>{-3});
+    auto up = slidePositions(0, 170, 3, 2000000000);
+    EXPECT_EQ(up, (std::vector<int>{-170, -340}));
+}
+
+namespace {
+const SizeKeys kKeys{/*full*/ 1, /*bigger*/ 2, /*smaller*/ 3};
+SizeState press(SizeState s, KeySym k) { return applySizeKey(s, k, kKeys, 17, 900, 32764); }
+}  // namespace
+
+TEST(SizeKeys, OneRowBiggerOrSmallerButNeverBelowOneRow) {
+    SizeState s{170, 0, false};
+    s = press(s, 2);
+    EXPECT_EQ(s.height, 187);
+    s = press(s, 3);
+    EXPECT_EQ(s.height, 170);
+    EXPECT_EQ(press({17, 0, false}, 3).height, 17);
+    // Any other key only brings a console below one row back up to one.
+    EXPECT_EQ(press({5, 0, false}, 99).height, 17);
+    EXPECT_EQ(press({170, 0, false}, 99).height, 170);
+}
+
+TEST(SizeKeys, FullScreenIsTheScreenHeightAndRestoresTheHeightFromBefore) {
+    SizeState s = press({170, 0, false}, 1);
+    EXPECT_EQ(s.height, 900);  // the screen height itself, not whole rows
+    EXPECT_TRUE(s.fullScreen);
+    EXPECT_EQ(s.savedHeight, 170);
+    s = press(s, 2);
+    s = press(s, 2);
+    s = press(s, 1);
+    EXPECT_EQ(s.height, 170);
+    EXPECT_FALSE(s.fullScreen);
+}
+
+TEST(SizeKeys, KeysSharingAKeysymAllApplyInOrder) {
+    SizeKeys same{5, 5, 7};
+    SizeState s = applySizeKey({170, 0, false}, 5, same, 17, 900, 32764);
+    EXPECT_EQ(s.height, 917);
+    EXPECT_TRUE(s.fullScreen);
+}
+
+TEST(SizeKeys, NoSymbolMatchesNoHotkey) {
+    SizeKeys unset{NoSymbol, NoSymbol, NoSymbol};
+    SizeState s = applySizeKey({170, 0, false}, NoSymbol, unset, 17, 900, 32764);
+    EXPECT_EQ(s.height, 170);
+    EXPECT_FALSE(s.fullScreen);
+}
+
+TEST(SizeKeys, BiggerStopsAtTheLargestHeightTheProtocolCarries) {
+    EXPECT_EQ(applySizeKey({32760, 0, false}, 2, kKeys, 17, 900, 32764).height, 32764);
+}
+
+TEST(DragHeight, SnapsToWholeRowsAbovePointer) {
+    EXPECT_EQ(dragHeight(200, 17, 170, 32764), 187);
+    EXPECT_EQ(dragHeight(16, 17, 170, 32764), 170);
+    EXPECT_EQ(dragHeight(17, 17, 170, 32764), 17);
+    EXPECT_EQ(dragHeight(899, 17, 170, 32764), 884);
+    EXPECT_EQ(dragHeight(200, 0, 170, 32764), 170);
+}
