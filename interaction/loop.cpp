@@ -9,8 +9,28 @@ void focusWindow(Window window) {
     XSetInputFocus(console.display, window, RevertToPointerRoot, CurrentTime);
 }
 
+static int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+// Whether the window can take the focus. A window that has gone away
+// meanwhile is an expected answer here, not an error worth reporting.
+static bool viewable(Window window) {
+    XSync(console.display, False);
+    XErrorHandler previous = XSetErrorHandler(ignoreXError);
+    XWindowAttributes attributes;
+    Status found = XGetWindowAttributes(console.display, window, &attributes);
+    XSetErrorHandler(previous);
+    return found && attributes.map_state == IsViewable;
+}
+
 void returnFocus() {
-    if (loop.savedFocus != None) focusWindow(loop.savedFocus);
+    if (loop.savedFocus == None) return;
+    // When the window that had the focus is gone or unmapped, the focus goes
+    // to the pointer's window: left on the terminal it would send the keys
+    // into a console that is out of sight.
+    if (loop.savedFocus != PointerRoot && !viewable(loop.savedFocus))
+        focusWindow(PointerRoot);
+    else
+        focusWindow(loop.savedFocus);
 }
 
 static KeySym keysymOf(unsigned keycode) {
@@ -64,7 +84,7 @@ void runEventLoop() {
         case LeaveNotify:
             // Moving from the handle into the terminal is a leave towards an
             // inferior: the pointer is still in the console.
-            if (loop.savedFocus != None && event.xcrossing.detail != NotifyInferior) focusWindow(loop.savedFocus);
+            if (event.xcrossing.detail != NotifyInferior) returnFocus();
             break;
         case UnmapNotify:
             if (event.xunmap.window == console.termWin) terminalGone();

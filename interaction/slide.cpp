@@ -59,7 +59,7 @@ void hideConsole() {
     XGetInputFocus(dpy, &focus, &revertTo);
     // The focus goes back only if it is still ours; if the user has moved
     // it elsewhere meanwhile, it stays there.
-    if (loop.savedFocus != None && focus == console.termWin) focusWindow(loop.savedFocus);
+    if (focus == console.termWin) returnFocus();
     if (animated()) slideFrame(0);
     XMoveWindow(dpy, console.frameWin, console.xOffset, hiddenY());
     XSync(dpy, False);

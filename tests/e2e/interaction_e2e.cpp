@@ -32,6 +32,18 @@ struct Desk {
     Console console;
 };
 
+// Waits until the frame has lost a terminal window and got a new one mapped.
+bool relaunched(Watcher& children) {
+    return children.waitUntil([&] {
+        bool unmapped = false;
+        for (const XEvent& e : children.events) {
+            if (e.type == UnmapNotify) unmapped = true;
+            if (unmapped && e.type == MapNotify) return true;
+        }
+        return false;
+    });
+}
+
 std::vector<int> withLast(std::vector<int> ys, int last) {
     ys.push_back(last);
     return ys;
@@ -241,6 +253,20 @@ TEST(Focus, FollowsThePointerOutOfAndBackIntoTheConsole) {
     ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; })) << focusOf(dpy);
 }
 
+TEST(Focus, GoesToThePointerWhenTheWindowThatHadItIsGone) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    XDestroyWindow(dpy, desk.app);
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
+    EXPECT_EQ(focusOf(dpy), static_cast<Window>(PointerRoot));
+    EXPECT_EQ(c.process.err(), "");
+}
+
 TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
     Desk desk("dropcon.stepSize: 0\n");
     ASSERT_TRUE(desk.console.ready());
@@ -269,14 +295,7 @@ TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
     typeText(dpy, "exit\n");
     // The old window goes, a new one is mapped in its place (it may even
     // get the same id).
-    ASSERT_TRUE(children.waitUntil([&] {
-        bool unmapped = false;
-        for (const XEvent& e : children.events) {
-            if (e.type == UnmapNotify) unmapped = true;
-            if (unmapped && e.type == MapNotify) return true;
-        }
-        return false;
-    }));
+    ASSERT_TRUE(relaunched(children));
     Window fresh = c.currentTerminal();
     ASSERT_TRUE(waitUntil(dpy, [&] {
         fresh = c.currentTerminal();
@@ -285,6 +304,23 @@ TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
     EXPECT_TRUE(c.shownAt());
     EXPECT_TRUE(c.process.running());
     EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
+    Desk desk("dropcon.stepSize: 0\ndropcon.restart: 1\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+    Display* killer = desk.server.connect();
+    XKillClient(killer, c.termWin);  // the terminal dies out of sight
+    XCloseDisplay(killer);
+    ASSERT_TRUE(relaunched(children));
+    ASSERT_TRUE(c.ready());
+    EXPECT_EQ(focusOf(dpy), desk.app);
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.currentTerminal(); }));
+    EXPECT_TRUE(c.process.running());
 }
 
 TEST(TerminalEnds, TerminalThatKeepsDyingAtOnceIsGivenUpOn) {
