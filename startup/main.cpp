@@ -2,6 +2,7 @@
 #include <X11/Xlib.h>
 #include <X11/cursorfont.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +15,14 @@ int main(int argc, char** argv) {
         std::printf(DROPCON_USAGE, console.progName, console.progName);
         std::exit(0);
     }
+
+    // A write to a server that has gone away must end in Xlib's I/O error
+    // handler, with its message, not in a silent SIGPIPE. A handler rather
+    // than SIG_IGN, because an ignored signal would be inherited by the
+    // terminal and the shell in it, while a handler is reset by exec.
+    struct sigaction brokenPipe {};
+    brokenPipe.sa_handler = [](int) {};
+    sigaction(SIGPIPE, &brokenPipe, nullptr);
 
     console.display = XOpenDisplay(nullptr);
     if (!console.display) {

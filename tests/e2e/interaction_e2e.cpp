@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 #include <string>
@@ -68,6 +69,11 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
             << "frame y " << c.frame().y << " focus " << focusOf(dpy);
         EXPECT_TRUE(isTopmost(dpy, c.frameWin));
         EXPECT_EQ(c.frame().x, 0);
+        // The handle under the terminal shows the default grey70.
+        XImage* handle = XGetImage(dpy, desk.server.root(), 10, c.terminal().height + 1, 1, 1, AllPlanes, ZPixmap);
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(XGetPixel(handle, 0, 0) & 0xffffff, 0xb3b3b3u);
+        XDestroyImage(handle);
         pressKeys(dpy, kToggle);
         ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app; }))
             << "frame y " << c.frame().y << " focus " << focusOf(dpy);
