@@ -27,6 +27,12 @@ struct Desk {
         : server(), app((server.setResources(resources), makeFocusedWindow(server.dpy()))),
           console(server, args) {}
     Display* dpy() { return server.dpy(); }
+    // Presses the toggle key and waits until the console is down with the
+    // focus in the terminal.
+    bool show() {
+        pressKeys(dpy(), kToggle);
+        return waitUntil(dpy(), [&] { return console.shownAt() && focusOf(dpy()) == console.currentTerminal(); });
+    }
 
     XServer server;
     Window app;
@@ -90,8 +96,7 @@ TEST(Toggle, HidingLeavesTheFocusWhereTheUserPutItMeanwhile) {
     Display* dpy = desk.dpy();
     Window elsewhere = makeFocusedWindow(dpy, 500, 500, 50, 50);
     XSetInputFocus(dpy, desk.app, RevertToPointerRoot, CurrentTime);
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    ASSERT_TRUE(desk.show());
     XSetInputFocus(dpy, elsewhere, RevertToPointerRoot, CurrentTime);
     pressKeys(dpy, kToggle);
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
@@ -164,8 +169,7 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     // While hidden the size keys do nothing: the console shows up at its old size.
     pressKeys(dpy, kBigger);
     pressKeys(dpy, kFull);
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+    ASSERT_TRUE(desk.show());
     EXPECT_EQ(c.terminal().height, 2 * row);
 
     pressKeys(dpy, kBigger);
@@ -200,8 +204,7 @@ TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
     Console& c = desk.console;
     Display* dpy = desk.dpy();
     const int row = c.rowHeight();
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt(); }));
+    ASSERT_TRUE(desk.show());
     const int before = c.terminal().height;
 
     // The console grabs the pointer once it has read the press; motions
@@ -244,8 +247,7 @@ TEST(Focus, FollowsThePointerOutOfAndBackIntoTheConsole) {
     Console& c = desk.console;
     Display* dpy = desk.dpy();
     movePointer(dpy, 200, 500);  // over the application
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+    ASSERT_TRUE(desk.show());
     const int height = c.terminal().height;
 
     movePointer(dpy, 200, 20);  // into the terminal
@@ -264,8 +266,7 @@ TEST(Focus, GoesToThePointerWhenTheWindowThatHadItIsGone) {
     ASSERT_TRUE(desk.console.ready());
     Console& c = desk.console;
     Display* dpy = desk.dpy();
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    ASSERT_TRUE(desk.show());
     XDestroyWindow(dpy, desk.app);
     pressKeys(dpy, kToggle);
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
@@ -278,8 +279,7 @@ TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
     ASSERT_TRUE(desk.console.ready());
     Console& c = desk.console;
     Display* dpy = desk.dpy();
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    ASSERT_TRUE(desk.show());
     typeText(dpy, "exit\n");
     EXPECT_EQ(c.process.waitExit(15000), 0);
     EXPECT_EQ(focusOf(dpy), desk.app);
@@ -291,8 +291,7 @@ TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
     ASSERT_TRUE(desk.console.ready());
     Console& c = desk.console;
     Display* dpy = desk.dpy();
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == c.termWin; }));
+    ASSERT_TRUE(desk.show());
     pressKeys(dpy, kBigger);
     const int row = c.rowHeight();
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 7 * row; }));
