@@ -20,23 +20,23 @@ void buildCommand(int argc, char** argv) {
     console.command = composeCommand(console.term, console.frameWin, console.progName, argc, argv);
 }
 
-[[noreturn]] static void terminalDidNotStart() {
-    std::fprintf(stderr, "%s: terminal did not start: %s\n", console.progName, console.command.c_str());
+// Ends the program when there is no terminal to be had, with the focus
+// handed back first.
+[[noreturn]] static void giveUp(const char* why) {
     returnFocus();
     XSync(console.display, False);
+    std::fprintf(stderr, "%s: %s: %s\n", console.progName, why, console.command.c_str());
     std::exit(1);
 }
+
+[[noreturn]] static void terminalDidNotStart() { giveUp("terminal did not start"); }
 
 void noteTerminalExit() {
     if (monotonicMs() - console.launchedAtMs < kQuickExitMs)
         ++loop.quickExits;
     else
         loop.quickExits = 0;
-    if (loop.quickExits < kQuickExitLimit) return;
-    returnFocus();
-    XSync(console.display, False);
-    std::fprintf(stderr, "%s: terminal keeps exiting, giving up: %s\n", console.progName, console.command.c_str());
-    std::exit(1);
+    if (loop.quickExits >= kQuickExitLimit) giveUp("terminal keeps exiting, giving up");
 }
 
 // Waits for the terminal's window to appear in the frame and to be mapped.
