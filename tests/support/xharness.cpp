@@ -1,4 +1,7 @@
 // Test support: a private Xvfb per test, the console as a child process, XTEST input and Xlib observation.
+// Before any X header: Xlib's macros (None, Bool) break gtest's templates.
+#include <gtest/gtest.h>
+
 #include "tests/support/xharness.h"
 
 #include <X11/Xatom.h>
@@ -57,6 +60,35 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     }
     return pid;
 }
+
+// The standard-error files of the processes started by the running test.
+std::vector<std::string>& startedErrFiles() {
+    static std::vector<std::string> files;
+    return files;
+}
+
+// Fails a test when any process it started wrote a sanitizer report: a
+// sanitized console that hits a fault reports it on its standard error and
+// dies, which a test that only looks at the windows might not notice. It is
+// put before the result printer, so that the verdict printed is the real one.
+class SanitizerCheck : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { startedErrFiles().clear(); }
+    void OnTestEnd(const testing::TestInfo&) override {
+        for (const std::string& path : startedErrFiles()) {
+            std::string report = sanitizerReport(readFile(path));
+            if (!report.empty()) ADD_FAILURE() << "sanitizer report in " << path << ":\n" << report;
+        }
+        startedErrFiles().clear();
+    }
+};
+
+const bool sanitizerCheckInstalled = [] {
+    testing::TestEventListeners& listeners = testing::UnitTest::GetInstance()->listeners();
+    testing::TestEventListener* printer = listeners.Release(listeners.default_result_printer());
+    listeners.Append(new SanitizerCheck);
+    if (printer) listeners.Append(printer);
+    return true;
+}();
 
 }  // namespace
 
@@ -122,7 +154,7 @@ XServer::XServer(int width, int height) {
 XServer::~XServer() {
     if (dpy_) XCloseDisplay(dpy_);
     if (pid_ > 0) {
-        kill(pid_, SIGTERM);
+        ::kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
 }
@@ -135,8 +167,21 @@ void XServer::setResources(const std::string& text) {
 
 Display* XServer::connect() const { return XOpenDisplay(name_.c_str()); }
 
+void XServer::kill() {
+    // Kept reachable, so that a leak checker does not count it.
+    static std::vector<Display*> abandoned;
+    if (dpy_) abandoned.push_back(dpy_);
+    dpy_ = nullptr;
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+}
+
 Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env) : dir_(tempDir()) {
     pid_ = spawn(argv, &env, dir_ + "/out", dir_ + "/err");
+    startedErrFiles().push_back(dir_ + "/err");
 }
 
 Process::~Process() {
@@ -318,6 +363,17 @@ int xErrorLines(const std::string& text) {
     for (size_t at = text.find("XError caught"); at != std::string::npos; at = text.find("XError caught", at + 1))
         ++count;
     return count;
+}
+
+std::string sanitizerReport(const std::string& text) {
+    for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+                             "UndefinedBehaviorSanitizer"}) {
+        size_t at = text.find(mark);
+        if (at == std::string::npos) continue;
+        size_t from = text.rfind('\n', at);
+        return text.substr(from == std::string::npos ? 0 : from + 1, 4000);
+    }
+    return "";
 }
 
 Console::Console(XServer& s, const std::vector<std::string>& args, const std::string& argv0,

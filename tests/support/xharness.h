@@ -31,6 +31,10 @@ class XServer {
     void setResources(const std::string& text);
     // Opens another connection to this server (the caller closes it).
     Display* connect() const;
+    // Kills the server with SIGKILL, as a crash or a lost link would end it.
+    // The test's own connection is abandoned unclosed (closing it would be
+    // Xlib's fatal I/O error); no X call may follow on any connection to it.
+    void kill();
 
    private:
     pid_t pid_ = -1;
@@ -140,5 +144,9 @@ void toggleLock(Display* dpy, const std::string& keysym);
 std::string dropconBinary();
 // Counts the "XError caught" lines in a stream's text.
 int xErrorLines(const std::string& text);
+// The first AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer
+// report in a stream's text, or "". Every test fails when one turns up in
+// the standard error of any process that it started.
+std::string sanitizerReport(const std::string& text);
 
 }  // namespace xt
