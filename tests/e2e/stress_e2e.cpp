@@ -1,0 +1,471 @@
+// Stress and fault tests: key storms, long drags, a killed terminal, a vanished X server and bad resources.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <poll.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/xharness.h"
+
+using namespace xt;
+
+namespace {
+
+const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
+
+KeyCode code(Display* dpy, KeySym sym) { return XKeysymToKeycode(dpy, sym); }
+
+// Presses key `times` times with the modifiers held throughout, without a
+// round trip in between: as fast as XTEST takes them.
+void storm(Display* dpy, const std::vector<KeySym>& modifiers, KeySym key, int times) {
+    for (KeySym m : modifiers) XTestFakeKeyEvent(dpy, code(dpy, m), True, CurrentTime);
+    for (int i = 0; i < times; ++i) {
+        XTestFakeKeyEvent(dpy, code(dpy, key), True, CurrentTime);
+        XTestFakeKeyEvent(dpy, code(dpy, key), False, CurrentTime);
+    }
+    for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
+        XTestFakeKeyEvent(dpy, code(dpy, *m), False, CurrentTime);
+    XSync(dpy, False);
+}
+
+// The heights of the watched window's ConfigureNotify events after start,
+// repeats of the same height folded into one.
+std::vector<int> heightsSeen(const Watcher& watch, int start = -1) {
+    std::vector<int> heights;
+    if (start >= 0) heights.push_back(start);
+    for (const XEvent& e : watch.events)
+        if (e.type == ConfigureNotify && e.xconfigure.window == watch.window &&
+            (heights.empty() || heights.back() != e.xconfigure.height))
+            heights.push_back(e.xconfigure.height);
+    return heights;
+}
+
+int configuresAtHeight(const Watcher& watch, int height) {
+    int n = 0;
+    for (const XEvent& e : watch.events)
+        n += e.type == ConfigureNotify && e.xconfigure.window == watch.window && e.xconfigure.height == height;
+    return n;
+}
+
+// The process id a client put in _NET_WM_PID of its window, or 0.
+pid_t windowPid(Display* dpy, Window w) {
+    Atom atom = XInternAtom(dpy, "_NET_WM_PID", False), type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    pid_t pid = 0;
+    if (XGetWindowProperty(dpy, w, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
+        data && count == 1 && format == 32)
+        pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return pid;
+}
+
+// True when the frame reported the terminal window unmapped and then a
+// terminal window mapped (a relaunched xterm may get the same id).
+bool relaunchSeen(const Watcher& children) {
+    bool unmapped = false;
+    for (const XEvent& e : children.events) {
+        if (e.type == UnmapNotify) unmapped = true;
+        if (unmapped && e.type == MapNotify) return true;
+    }
+    return false;
+}
+
+int grabError = 0;
+int recordGrabError(Display*, XErrorEvent* e) {
+    grabError = e->error_code;
+    return 0;
+}
+
+// A console that stops takes its frame with it, under the test's queries.
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+
+// Ordinary keys that another client can still grab, and that typing into a
+// focused window of its own delivers there: the console took no more of
+// the keyboard than its hotkeys. Returns what went wrong, or "".
+std::string keyboardStillWorks(Display* dpy) {
+    auto old = XSetErrorHandler(recordGrabError);
+    std::string wrong;
+    for (KeySym sym : {XK_a, XK_Return, XK_space, XK_F5})
+        for (unsigned mask : {0u, unsigned(ShiftMask), unsigned(ControlMask)}) {
+            grabError = 0;
+            XGrabKey(dpy, code(dpy, sym), mask, DefaultRootWindow(dpy), True, GrabModeAsync, GrabModeAsync);
+            XSync(dpy, False);
+            XUngrabKey(dpy, code(dpy, sym), mask, DefaultRootWindow(dpy));
+            XSync(dpy, False);
+            if (grabError) wrong += std::string(XKeysymToString(sym)) + " mask " + std::to_string(mask) + " taken; ";
+        }
+    XSetErrorHandler(old);
+
+    Window w = makeFocusedWindow(dpy, 600, 500, 80, 80);
+    XSelectInput(dpy, w, KeyPressMask);
+    XSync(dpy, False);
+    pressKeys(dpy, {"a"});
+    bool typed = waitUntil(dpy, [&] {
+        XEvent e;
+        return XCheckTypedWindowEvent(dpy, w, KeyPress, &e) == True;
+    });
+    if (!typed) wrong += "typing into a focused window delivered nothing; ";
+    XDestroyWindow(dpy, w);
+    XSync(dpy, False);
+    return wrong;
+}
+
+// A server with the user's application window holding the focus and the
+// console started on it with these resources.
+struct Desk {
+    explicit Desk(const std::string& resources)
+        : server(), app((server.setResources(resources), makeFocusedWindow(server.dpy()))), console(server) {}
+    Display* dpy() { return server.dpy(); }
+
+    XServer server;
+    Window app;
+    Console console;
+};
+
+}  // namespace
+
+TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
+    for (int presses : {200, 201}) {
+        SCOPED_TRACE("presses " + std::to_string(presses));
+        Desk desk("dropcon.stepSize: 0\n");
+        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+        Console& c = desk.console;
+        Display* dpy = desk.dpy();
+        const int height = c.terminal().height, hidden = -(height + 3);
+        // Every show nudges the terminal a pixel shorter and back: the
+        // nudges count the shows the console has carried out.
+        Watcher terminal(desk.server, c.termWin);
+
+        storm(dpy, {XK_Control_L, XK_Alt_L}, XK_y, presses);
+        const int shows = (presses + 1) / 2;
+        const bool endsShown = presses % 2 == 1;
+        ASSERT_TRUE(terminal.waitUntil(
+            [&] {
+                return configuresAtHeight(terminal, height - 1) == shows &&
+                       (endsShown ? c.shownAt() && focusOf(dpy) == c.termWin
+                                  : c.frame().y == hidden && focusOf(dpy) == desk.app);
+            },
+            60000))
+            << "shows " << configuresAtHeight(terminal, height - 1) << " frame y " << c.frame().y << " focus "
+            << focusOf(dpy);
+        terminal.pump();
+        EXPECT_EQ(configuresAtHeight(terminal, height - 1), shows);
+        EXPECT_EQ(c.terminal().height, height);
+        EXPECT_EQ(c.frame().height, height + 3);
+
+        // Still answering: one more press flips it.
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] {
+            return endsShown ? c.frame().y == hidden && focusOf(dpy) == desk.app
+                             : c.shownAt() && focusOf(dpy) == c.termWin;
+        })) << "frame y " << c.frame().y;
+        EXPECT_TRUE(c.process.running());
+        EXPECT_EQ(c.process.err(), "");
+    }
+}
+
+TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
+    Desk desk("dropcon.stepSize: 0\ndropcon.consoleHeight: 5\n");
+    ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    const int row = c.rowHeight();
+    ASSERT_GT(row, 1);
+    Watcher terminal(desk.server, c.termWin);
+    Watcher frame(desk.server, c.frameWin);
+    pressKeys(dpy, kToggle);
+    // Shown once the terminal has had its nudge and is back at five rows.
+    ASSERT_TRUE(terminal.waitUntil([&] {
+        return c.shownAt() && focusOf(dpy) == c.termWin && heightsSeen(terminal) == std::vector<int>{5 * row - 1, 5 * row};
+    })) << c.terminal().height;
+    terminal.events.clear();
+    frame.waitUntil([] { return true; });  // the show's own moves of the frame, out of the way
+    frame.events.clear();
+
+    // Runs of bigger and smaller presses, some long enough to hit the floor
+    // of one row many times over, all sent without a pause.
+    std::mt19937 random(6);
+    std::vector<int> expected{5 * row};
+    int rows = 5, presses = 0;
+    XTestFakeKeyEvent(dpy, code(dpy, XK_Control_L), True, CurrentTime);
+    for (int run = 0; run < 24; ++run) {
+        bool bigger = run % 2 == 0;
+        int length = 1 + static_cast<int>(random() % 25);
+        for (int i = 0; i < length; ++i, ++presses) {
+            KeySym key = bigger ? XK_KP_Add : XK_KP_Subtract;
+            XTestFakeKeyEvent(dpy, code(dpy, key), True, CurrentTime);
+            XTestFakeKeyEvent(dpy, code(dpy, key), False, CurrentTime);
+            rows = std::max(1, rows + (bigger ? 1 : -1));
+            if (expected.back() != rows * row) expected.push_back(rows * row);
+        }
+    }
+    XTestFakeKeyEvent(dpy, code(dpy, XK_Control_L), False, CurrentTime);
+    XSync(dpy, False);
+    ASSERT_TRUE(terminal.waitUntil([&] { return heightsSeen(terminal, 5 * row).size() >= expected.size(); }, 60000))
+        << presses << " presses, terminal " << c.terminal().height;
+    EXPECT_EQ(heightsSeen(terminal, 5 * row), expected);
+    EXPECT_EQ(c.terminal().height, rows * row);
+
+    // The drag: hold a button on the handle until the console answers, then
+    // hundreds of motions all over the screen in one go.
+    movePointer(dpy, 300, c.terminal().height + 1);
+    button(dpy, 1, true);
+    int wiggle = 0;
+    const int answerRows = rows == 3 ? 4 : 3;
+    ASSERT_TRUE(waitUntil(dpy, [&] {
+        movePointer(dpy, 300 + (wiggle++ & 1), answerRows * row + 1);
+        return c.terminal().height == answerRows * row;
+    })) << c.terminal().height;
+    const int screen = desk.server.height();
+    int lastY = 0;
+    for (int i = 0; i < 600; ++i) {
+        lastY = i % 7 == 0 ? static_cast<int>(random() % row) : static_cast<int>(random() % screen);
+        XTestFakeMotionEvent(dpy, DefaultScreen(dpy), 100 + i % 400, lastY, CurrentTime);
+    }
+    lastY = 7 * row + row / 2;  // a final height that no earlier motion can leave behind by chance
+    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), 50, lastY - row, CurrentTime);
+    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), 51, lastY, CurrentTime);
+    button(dpy, 1, false);
+    // The drag is over, every motion before the release taken, once the
+    // pointer can be grabbed again.
+    ASSERT_TRUE(waitUntil(dpy, [&] {
+        if (XGrabPointer(dpy, desk.server.root(), False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
+                         CurrentTime) != GrabSuccess)
+            return false;
+        XUngrabPointer(dpy, CurrentTime);
+        return true;
+    }, 60000));
+    EXPECT_EQ(c.terminal().height, 7 * row);
+    EXPECT_EQ(c.frame().height, 7 * row + 3);
+
+    // A round trip on each watcher's connection brings in every event
+    // that the drag caused.
+    terminal.waitUntil([] { return true; });
+    frame.waitUntil([] { return true; });
+    std::vector<int> terminalHeights = heightsSeen(terminal), frameHeights = heightsSeen(frame);
+    EXPECT_GT(terminalHeights.size(), 50u) << "the drag should have moved the console many times";
+    for (int h : terminalHeights) {
+        EXPECT_EQ(h % row, 0) << h;
+        EXPECT_GE(h, row);
+    }
+    // The frame follows the terminal, one handle taller, every time.
+    for (int& h : frameHeights) h -= 3;
+    EXPECT_EQ(frameHeights, terminalHeights) << frameHeights.size() << " frame heights, " << terminalHeights.size()
+                                             << " terminal heights";
+    EXPECT_EQ(c.frame().y, 0);
+
+    // The size keys still work after it.
+    pressKeys(dpy, {"Control_L", "KP_Add"});
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 8 * row; }));
+    EXPECT_TRUE(c.process.running());
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
+    for (int restart : {0, 1}) {
+        SCOPED_TRACE("restart " + std::to_string(restart));
+        Desk desk("dropcon.stepSize: 0\ndropcon.restart: " + std::to_string(restart) + "\n");
+        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+        Console& c = desk.console;
+        Display* dpy = desk.dpy();
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+        const int height = c.terminal().height;
+        pid_t terminalPid = windowPid(dpy, c.termWin);
+        ASSERT_GT(terminalPid, 0) << "the terminal should name its process in _NET_WM_PID";
+        Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+
+        ASSERT_EQ(kill(terminalPid, SIGKILL), 0);
+        if (restart == 0) {
+            EXPECT_EQ(c.process.waitExit(15000), 0);
+            EXPECT_EQ(focusOf(dpy), desk.app);
+            EXPECT_EQ(c.process.err(), "");
+            continue;
+        }
+        ASSERT_TRUE(children.waitUntil([&] { return relaunchSeen(children); }, 20000));
+        Window fresh = None;
+        ASSERT_TRUE(waitUntil(dpy, [&] {
+            fresh = c.currentTerminal();
+            return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
+        })) << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
+        EXPECT_NE(windowPid(dpy, fresh), terminalPid);
+        EXPECT_TRUE(c.shownAt());
+        EXPECT_EQ(c.frame().height, height + 3);
+        // And the new terminal is driven like the first one.
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app; }));
+        EXPECT_TRUE(c.process.running());
+        EXPECT_EQ(c.process.err(), "");
+    }
+}
+
+// The X server vanishes while the console is idle, in the middle of a
+// slow slide, and while it waits for a slow terminal's window: each time it
+// must end within seconds with a non-zero status and say why.
+TEST(LostServer, ProgramEndsPromptlyWithAMessageWhereverItIs) {
+    std::string dir = tempDir();
+    writeFile(dir + "/slowterm", "#!/bin/sh\nsleep 20\nexec xterm \"$@\"\n", true);
+    struct Case {
+        const char* name;
+        std::string resources;
+        bool waitReady, toggle;
+    } cases[] = {
+        {"idle", "dropcon.stepSize: 0\n", true, false},
+        {"mid-slide", "dropcon.aniDelay: 2000\n", true, true},  // 0.2 s a step
+        {"waiting for the terminal", "dropcon.term: " + dir + "/slowterm\n", false, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        XServer server;
+        server.setResources(k.resources);
+        Console c(server);
+        if (k.waitReady) {
+            ASSERT_TRUE(c.ready()) << c.process.err();
+        }
+        if (k.toggle) {
+            // Sent without waiting: the slide down grabs the server.
+            Display* dpy = server.dpy();
+            for (const char* key : {"Control_L", "Alt_L", "y"})
+                XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), True, CurrentTime);
+            for (const char* key : {"y", "Alt_L", "Control_L"})
+                XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), False, CurrentTime);
+            XFlush(dpy);
+            poll(nullptr, 0, 500);  // let the slide begin; any moment of it will do
+        } else if (!k.waitReady) {
+            poll(nullptr, 0, 1000);  // the console is in its wait for the window
+        }
+        server.kill();
+        int status = c.process.waitExit(5000);
+        EXPECT_NE(status, -1) << "still running 5 s after the server went away";
+        EXPECT_NE(status, 0);
+        EXPECT_LT(status, 128) << "killed by a signal";
+        EXPECT_NE(c.process.err(), "") << "no message";
+    }
+}
+
+// Bad values for every kind of resource. For each the console either comes
+// up and works, or stops at once with a message; it never crashes and never
+// takes the keyboard beyond its hotkeys.
+namespace {
+
+struct BadCase {
+    std::string what;
+    std::string resources;
+    bool toggles = true;  // the toggle key is still Control+Alt+y
+};
+
+const std::string kLongDigits(5000, '9'), kLongText(5000, 'x');
+
+void tryBadResources(const std::vector<BadCase>& cases, bool mayStop) {
+    XServer server;
+    Display* dpy = server.dpy();
+    XSetErrorHandler(ignoreError);
+    for (const BadCase& k : cases) {
+        SCOPED_TRACE(k.what);
+        server.setResources(k.resources);
+        Console c(server);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return !c.process.running() || c.ready(0); }, 20000)) << c.process.err();
+        if (!c.process.running()) {
+            int status = c.process.waitExit(0);
+            ASSERT_TRUE(mayStop) << "did not come up: status " << status << "\n" << c.process.err();
+            EXPECT_EQ(status, 1) << c.process.err();
+            EXPECT_NE(c.process.err().find("dropcon: "), std::string::npos) << c.process.err();
+        } else {
+            // Shown and hidden again; a frozen or dead console fails here.
+            Window app = makeFocusedWindow(dpy, 10, 600, 50, 50);
+            pressKeys(dpy, kToggle);
+            if (k.toggles) {
+                EXPECT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+                pressKeys(dpy, kToggle);
+                EXPECT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == app; }));
+            }
+            EXPECT_TRUE(c.process.running()) << c.process.err();
+            XDestroyWindow(dpy, app);
+        }
+        EXPECT_EQ(keyboardStillWorks(dpy), "");
+        EXPECT_EQ(sanitizerReport(c.process.err()), "");
+    }
+    XSetErrorHandler(nullptr);
+}
+
+std::string allNumbers(const std::string& value) {
+    std::string text = "dropcon.aniDelay: 0\n";  // the pause has a test of its own
+    for (const char* key : {"screenWidth", "handleWidth", "consoleHeight", "xOffset", "stepSize", "restart"})
+        text += std::string("dropcon.") + key + ": " + value + "\n";
+    return text;
+}
+
+std::string allHotkeys(const std::string& spec) {
+    std::string text = "dropcon.stepSize: 0\n";
+    for (const char* key : {"toggleKey", "keySmaller", "keyBigger", "keyFull"})
+        text += std::string("dropcon.") + key + ": " + spec + "\n";
+    return text;
+}
+
+}  // namespace
+
+TEST(BadResources, NumbersEmptyHugeNegativeGarbageAndLong) {
+    std::vector<BadCase> cases;
+    for (const std::string& v :
+         {std::string(""), std::string("99999999999999999999"), std::string("-99999999999999999999"),
+          std::string("2147483648"), std::string("-2147483649"), std::string("-1"), std::string("-32768"),
+          std::string("32767"), std::string("abc"), std::string("0x20"), std::string(" 12junk"), kLongDigits,
+          "-" + kLongDigits, kLongText})
+        cases.push_back({"every number " + v.substr(0, 30), allNumbers(v)});
+    tryBadResources(cases, false);
+}
+
+TEST(BadResources, ColoursAndHotkeysWithNoKeyOnlyModifiersUnknownOrShifted) {
+    std::vector<BadCase> cases;
+    for (const std::string& v : {std::string(""), std::string("no such colour"), std::string("#12345"),
+                                 std::string("#zzzzzz"), kLongText})
+        cases.push_back({"handleColor " + v.substr(0, 30), "dropcon.stepSize: 0\ndropcon.handleColor: " + v + "\n"});
+    for (const std::string& v :
+         {std::string(""), std::string("Control+"), std::string("ControlAlt"), std::string("ControlAltWin+"),
+          std::string("+"), std::string("++"), std::string("None"), std::string("Control+NoSuchKey"),
+          std::string("Control+Y"), std::string("Alt+Cyrillic_zhe"), std::string("Win+ydiaeresis"),
+          "Control+" + kLongText, kLongText + "+y"})
+        cases.push_back({"every hotkey " + v.substr(0, 30), allHotkeys(v), false});
+    tryBadResources(cases, false);
+}
+
+TEST(BadResources, TerminalThatCannotRunStopsWithAMessage) {
+    tryBadResources({{"term empty", "dropcon.term:\n"},
+                     {"term long", "dropcon.term: /nonexistent/" + kLongText + "\n"},
+                     {"term not a terminal", "dropcon.term: /bin/true\n"}},
+                    true);
+}
+
+// A pause of days per animation step: the slide down holds the server
+// grabbed while it sleeps, so every other client, the keyboard included,
+// would stand still until it is over.
+TEST(BadResources, HugeAnimationPauseDoesNotFreezeTheServer) {
+    GTEST_SKIP() << "known fault: aniDelay is unbounded above (readSettings clamps it to INT_MAX), and "
+                    "showConsole sleeps it after every step while it holds XGrabServer";
+    XServer server;
+    server.setResources("dropcon.aniDelay: 99999999999\n");
+    Console c(server);
+    ASSERT_TRUE(c.ready()) << c.process.err();
+    Display* dpy = server.dpy();
+    for (const char* key : {"Control_L", "Alt_L", "y"})
+        XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), True, CurrentTime);
+    for (const char* key : {"y", "Alt_L", "Control_L"})
+        XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), False, CurrentTime);
+    XFlush(dpy);
+    poll(nullptr, 0, 1000);
+    // Another client's round trips, with a deadline that Xlib alone would
+    // not give: xset blocks while the server is grabbed.
+    Process other({"/usr/bin/xset", "q"}, consoleEnv(server));
+    EXPECT_EQ(other.waitExit(10000), 0) << "another client was held up 10 s after the toggle";
+}
