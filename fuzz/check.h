@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition)                                              \
-    do {                                                                   \
-        if (!(condition)) {                                                \
+#define FUZZ_CHECK(condition)                                                 \
+    do {                                                                      \
+        if (!(condition)) {                                                   \
             std::fprintf(stderr, "property does not hold: %s\n", #condition); \
-            std::abort();                                                  \
-        }                                                                  \
+            std::abort();                                                     \
+        }                                                                     \
     } while (0)

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string term = in.ConsumeRandomLengthString().c_str();
     const std::string progName = in.ConsumeRandomLengthString().c_str();
     std::vector<std::string> args{"dropcon"};
-    while (in.remaining_bytes() > 0 && args.size() < 64) args.push_back(in.ConsumeRandomLengthString().c_str());
+    while (in.remaining_bytes() > 0 && args.size() < 64)
+        args.push_back(in.ConsumeRandomLengthString().c_str());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -1,7 +1,6 @@
 // Fuzz target: slide positions, size keys and drag snapping over every value the settings let through.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <X11/keysym.h>
+#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdlib>

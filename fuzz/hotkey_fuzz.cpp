@@ -1,7 +1,6 @@
 // Fuzz target: hotkey specifications, the modifier combinations they are grabbed with, and the Num_Lock scan.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <X11/X.h>
+#include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <cstdint>

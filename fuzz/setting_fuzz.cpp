@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(settingInt(nullptr, fallback) == fallback);
 
     std::vector<std::string> args;
-    while (in.remaining_bytes() > 0 && args.size() < 64) args.push_back(in.ConsumeRandomLengthString().c_str());
+    while (in.remaining_bytes() > 0 && args.size() < 64)
+        args.push_back(in.ConsumeRandomLengthString().c_str());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -39,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(name == argv[0] + whole - length);  // a tail of argv[0] itself
         if (length < whole) FUZZ_CHECK(argv[0][whole - length - 1] == '/');
     }
-    bool minusH = argc > 1 && std::any_of(args.begin() + 1, args.end(), [](const std::string& a) { return a == "-h"; });
+    bool minusH =
+        argc > 1 && std::any_of(args.begin() + 1, args.end(), [](const std::string& a) { return a == "-h"; });
     FUZZ_CHECK(asksForUsage(argc, argv.data()) == minusH);
     return 0;
 }

@@ -51,7 +51,8 @@ std::vector<int> heightsSeen(const Watcher& watch, int start = -1) {
 int configuresAtHeight(const Watcher& watch, int height) {
     int n = 0;
     for (const XEvent& e : watch.events)
-        n += e.type == ConfigureNotify && e.xconfigure.window == watch.window && e.xconfigure.height == height;
+        n +=
+            e.type == ConfigureNotify && e.xconfigure.window == watch.window && e.xconfigure.height == height;
     return n;
 }
 
@@ -103,7 +104,8 @@ std::string keyboardStillWorks(Display* dpy) {
             XSync(dpy, False);
             XUngrabKey(dpy, code(dpy, sym), mask, DefaultRootWindow(dpy));
             XSync(dpy, False);
-            if (grabError) wrong += std::string(XKeysymToString(sym)) + " mask " + std::to_string(mask) + " taken; ";
+            if (grabError)
+                wrong += std::string(XKeysymToString(sym)) + " mask " + std::to_string(mask) + " taken; ";
         }
     XSetErrorHandler(old);
 
@@ -166,10 +168,12 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
 
         // Still answering: one more press flips it.
         pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] {
-            return endsShown ? c.frame().y == hidden && focusOf(dpy) == desk.app
-                             : c.shownAt() && focusOf(dpy) == c.termWin;
-        })) << "frame y " << c.frame().y;
+        ASSERT_TRUE(waitUntil(dpy,
+                              [&] {
+                                  return endsShown ? c.frame().y == hidden && focusOf(dpy) == desk.app
+                                                   : c.shownAt() && focusOf(dpy) == c.termWin;
+                              }))
+            << "frame y " << c.frame().y;
         EXPECT_TRUE(c.process.running());
         EXPECT_EQ(c.process.err(), "");
     }
@@ -187,7 +191,8 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     pressKeys(dpy, kToggle);
     // Shown once the terminal has had its nudge and is back at five rows.
     ASSERT_TRUE(terminal.waitUntil([&] {
-        return c.shownAt() && focusOf(dpy) == c.termWin && heightsSeen(terminal) == std::vector<int>{5 * row - 1, 5 * row};
+        return c.shownAt() && focusOf(dpy) == c.termWin &&
+               heightsSeen(terminal) == std::vector<int>{5 * row - 1, 5 * row};
     })) << c.terminal().height;
     terminal.events.clear();
     frame.waitUntil([] { return true; });  // the show's own moves of the frame, out of the way
@@ -212,7 +217,8 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     }
     XTestFakeKeyEvent(dpy, code(dpy, XK_Control_L), False, CurrentTime);
     XSync(dpy, False);
-    ASSERT_TRUE(terminal.waitUntil([&] { return heightsSeen(terminal, 5 * row).size() >= expected.size(); }, 60000))
+    ASSERT_TRUE(
+        terminal.waitUntil([&] { return heightsSeen(terminal, 5 * row).size() >= expected.size(); }, 60000))
         << presses << " presses, terminal " << c.terminal().height;
     EXPECT_EQ(heightsSeen(terminal, 5 * row), expected);
     EXPECT_EQ(c.terminal().height, rows * row);
@@ -239,13 +245,16 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     button(dpy, 1, false);
     // The drag is over, every motion before the release taken, once the
     // pointer can be grabbed again.
-    ASSERT_TRUE(waitUntil(dpy, [&] {
-        if (XGrabPointer(dpy, desk.server.root(), False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
-                         CurrentTime) != GrabSuccess)
-            return false;
-        XUngrabPointer(dpy, CurrentTime);
-        return true;
-    }, 60000));
+    ASSERT_TRUE(waitUntil(
+        dpy,
+        [&] {
+            if (XGrabPointer(dpy, desk.server.root(), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                             None, None, CurrentTime) != GrabSuccess)
+                return false;
+            XUngrabPointer(dpy, CurrentTime);
+            return true;
+        },
+        60000));
     EXPECT_EQ(c.terminal().height, 7 * row);
     EXPECT_EQ(c.frame().height, 7 * row + 3);
 
@@ -261,8 +270,8 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     }
     // The frame follows the terminal, one handle taller, every time.
     for (int& h : frameHeights) h -= 3;
-    EXPECT_EQ(frameHeights, terminalHeights) << frameHeights.size() << " frame heights, " << terminalHeights.size()
-                                             << " terminal heights";
+    EXPECT_EQ(frameHeights, terminalHeights)
+        << frameHeights.size() << " frame heights, " << terminalHeights.size() << " terminal heights";
     EXPECT_EQ(c.frame().y, 0);
 
     // The size keys still work after it.
@@ -295,10 +304,12 @@ TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
         }
         ASSERT_TRUE(children.waitUntil([&] { return relaunchSeen(children); }, 20000));
         Window fresh = None;
-        ASSERT_TRUE(waitUntil(dpy, [&] {
-            fresh = c.currentTerminal();
-            return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
-        })) << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
+        ASSERT_TRUE(waitUntil(dpy,
+                              [&] {
+                                  fresh = c.currentTerminal();
+                                  return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
+                              }))
+            << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
         EXPECT_NE(windowPid(dpy, fresh), terminalPid);
         EXPECT_TRUE(c.shownAt());
         EXPECT_EQ(c.frame().height, height + 3);
@@ -375,7 +386,9 @@ void tryBadResources(const std::vector<BadCase>& cases, bool mayStop) {
         SCOPED_TRACE(k.what);
         server.setResources(k.resources);
         Console c(server);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return !c.process.running() || c.ready(0); }, 20000)) << c.process.err();
+        ASSERT_TRUE(waitUntil(
+            dpy, [&] { return !c.process.running() || c.ready(0); }, 20000))
+            << c.process.err();
         if (!c.process.running()) {
             int status = c.process.waitExit(0);
             ASSERT_TRUE(mayStop) << "did not come up: status " << status << "\n" << c.process.err();
@@ -430,7 +443,8 @@ TEST(BadResources, ColoursAndHotkeysWithNoKeyOnlyModifiersUnknownOrShifted) {
     std::vector<BadCase> cases;
     for (const std::string& v : {std::string(""), std::string("no such colour"), std::string("#12345"),
                                  std::string("#zzzzzz"), kLongText})
-        cases.push_back({"handleColor " + v.substr(0, 30), "dropcon.stepSize: 0\ndropcon.handleColor: " + v + "\n"});
+        cases.push_back(
+            {"handleColor " + v.substr(0, 30), "dropcon.stepSize: 0\ndropcon.handleColor: " + v + "\n"});
     for (const std::string& v :
          {std::string(""), std::string("Control+"), std::string("ControlAlt"), std::string("ControlAltWin+"),
           std::string("+"), std::string("++"), std::string("None"), std::string("Control+NoSuchKey"),
