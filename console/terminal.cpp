@@ -2,6 +2,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +41,25 @@ void noteTerminalExit() {
     if (loop.quickExits >= kQuickExitLimit) giveUp("terminal keeps exiting, giving up");
 }
 
+// Hands the command to the shell without waiting for it. The command ends
+// in '&', so the shell normally returns at once; but arguments are handed on
+// unquoted, and one with a ';' in it leaves the terminal in the shell's
+// foreground, which would freeze the console, hotkeys and all, for as long
+// as the terminal runs. So the shell runs in a grandchild that nobody waits
+// for; only the short-lived child in between is reaped.
+static bool runShell(const char* command) {
+    pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        if (fork() == 0) {
+            execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        _exit(0);
+    }
+    return waitpid(child, nullptr, 0) == child;
+}
+
 // Waits for the terminal's window to appear in the frame and to be mapped.
 // Only substructure events are taken; everything else stays queued for the
 // event loop. The window is named by the first CreateNotify or MapNotify of
@@ -72,9 +93,7 @@ void launchTerminal(bool firstLaunch) {
     Display* dpy = console.display;
     for (;;) {
         console.launchedAtMs = monotonicMs();
-        // The trailing '&' puts the terminal in the background: the shell
-        // returns at once and the terminal is never waited for.
-        if (std::system(console.command.c_str()) == -1) terminalDidNotStart();
+        if (!runShell(console.command.c_str())) terminalDidNotStart();
         console.termWin = awaitTerminalWindow();
         if (console.termWin != None) break;
         if (!console.restart) terminalDidNotStart();

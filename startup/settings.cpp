@@ -13,10 +13,14 @@
 ConsoleState console;
 LoopState loop;
 
+// How many X errors have been reported so far.
+static unsigned long xErrors = 0;
+
 int onXError(Display*, XErrorEvent* error) {
     // Every protocol error is reported and otherwise ignored: the request
     // that failed simply has no effect, and the console goes on.
     std::fprintf(stderr, "%d  XError caught\n", error->error_code);
+    ++xErrors;
     return 0;
 }
 
@@ -86,7 +90,13 @@ KeySym grabHotkey(const char* resourceName, const char* spec, unsigned numLockMa
                      resourceName, hotkey.keyName.c_str());
         return NoSymbol;
     }
+    const unsigned long errorsBefore = xErrors;
     for (unsigned mask : grabMasks(hotkey.mask, numLockMask))
         XGrabKey(console.display, keycode, mask, console.root, True, GrabModeAsync, GrabModeAsync);
+    // A refused grab (another client holds the key) is reported by the
+    // error handler by its code alone; say once which hotkey it was.
+    XSync(console.display, False);
+    if (xErrors != errorsBefore)
+        std::fprintf(stderr, "%s: %s: \"%s\" is held by another client\n", console.progName, resourceName, spec);
     return keysym;
 }

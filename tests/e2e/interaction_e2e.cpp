@@ -347,8 +347,17 @@ TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
     EXPECT_TRUE(c.process.running());
 }
 
+TEST(TerminalEnds, ShellCommandThatKeepsTheTerminalInTheForegroundDoesNotFreezeTheConsole) {
+    // The arguments reach the shell unquoted: the ';' ends the command early
+    // and leaves the terminal in the shell's foreground.
+    Desk desk("dropcon.stepSize: 0\n", {"; true"});
+    ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+    ASSERT_TRUE(desk.show());
+}
+
 TEST(TerminalEnds, TerminalThatKeepsDyingAtOnceIsGivenUpOn) {
-    Desk desk("dropcon.restart: 1\n", {"-e", "true"});
+    // Each terminal shows its window and is gone a moment later.
+    Desk desk("dropcon.restart: 1\n", {"-e", "sleep", "0.2"});
     EXPECT_EQ(desk.console.process.waitExit(60000), 1);
     std::string err = desk.console.process.err();
     // A terminal may die between showing its window and being adopted; the
