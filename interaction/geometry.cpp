@@ -23,6 +23,12 @@ std::vector<int> slidePositions(int start, int height, int handleWidth, int step
     return positions;
 }
 
+long long stepPauseMicros(int aniDelay, size_t moves) {
+    long long pause = std::max(aniDelay, 0) * 100LL;
+    if (moves == 0) return pause;
+    return std::min(pause, kMaxSlideMicros / static_cast<long long>(moves));
+}
+
 SizeState applySizeKey(SizeState state, KeySym keysym, const SizeKeys& keys, int heightInc, int screenHeight,
                        int maxHeight) {
     auto is = [keysym](KeySym hotkey) { return keysym != NoSymbol && keysym == hotkey; };

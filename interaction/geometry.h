@@ -3,6 +3,7 @@
 
 #include <X11/X.h>
 
+#include <cstddef>
 #include <vector>
 
 // Pixels per animation step: one more for every whole hundred pixels of
@@ -14,6 +15,14 @@ int slideStep(int height, int stepSize);
 // from the hidden position down to the last position short of 0, or from 0
 // up to the first position past the hidden one. Empty when not animated.
 std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize);
+
+// Longest a whole slide may take: the slide down holds the server grabbed,
+// and every other client, the keyboard included, waits it out.
+constexpr long long kMaxSlideMicros = 2000000;
+
+// The pause after each of moves steps, in microseconds: aniDelay tenths of
+// a millisecond, but shortened so that the slide stays within the bound.
+long long stepPauseMicros(int aniDelay, size_t moves);
 
 struct SizeState {
     int height = 0;

@@ -7,16 +7,6 @@
 
 static int hiddenY() { return -(console.height + console.handleWidth); }
 
-// The pause after each step, aniDelay tenths of a millisecond; usleep takes
-// less than a second at a time.
-static void pauseAfterStep() {
-    long long micros = console.aniDelay * 100LL;
-    while (micros > 0) {
-        long long chunk = micros > 999999 ? 999999 : micros;
-        usleep(static_cast<useconds_t>(chunk));
-        micros -= chunk;
-    }
-}
 
 static bool animated() {
     return !loop.fullScreen && slideStep(console.height, console.stepSize) > 0;
@@ -25,10 +15,13 @@ static bool animated() {
 void slideFrame(int start) {
     // One synchronous round trip per step paces the slide together with the
     // sleep: a slow server makes it slower, never jumpier.
-    for (int y : slidePositions(start, console.height, console.handleWidth, console.stepSize)) {
+    const std::vector<int> path = slidePositions(start, console.height, console.handleWidth, console.stepSize);
+    // Under two seconds in all, so usleep's bound of a second is never reached.
+    const auto pause = static_cast<useconds_t>(stepPauseMicros(console.aniDelay, path.size()));
+    for (int y : path) {
         XMoveWindow(console.display, console.frameWin, console.xOffset, y);
         XSync(console.display, False);
-        pauseAfterStep();
+        usleep(pause);
     }
 }
 

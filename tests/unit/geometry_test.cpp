@@ -50,6 +50,15 @@ TEST(SlidePositions, HugeStepStaysWithinOneFrameHeight) {
     EXPECT_EQ(up, (std::vector<int>{-170, -340}));
 }
 
+TEST(StepPause, IsAniDelayButTheWholeSlideStaysWithinTwoSeconds) {
+    EXPECT_EQ(stepPauseMicros(40, 57), 4000);
+    EXPECT_EQ(stepPauseMicros(0, 57), 0);
+    EXPECT_EQ(stepPauseMicros(-5, 57), 0);
+    EXPECT_EQ(stepPauseMicros(350, 57), 35000);  // 57 x 35 ms is just under the bound
+    EXPECT_EQ(stepPauseMicros(2147483647, 57), 2000000 / 57);
+    EXPECT_EQ(stepPauseMicros(2147483647, 1), 2000000);
+}
+
 namespace {
 const SizeKeys kKeys{/*full*/ 1, /*bigger*/ 2, /*smaller*/ 3};
 SizeState press(SizeState s, KeySym k) { return applySizeKey(s, k, kKeys, 17, 900, 32764); }
