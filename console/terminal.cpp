@@ -2,6 +2,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +55,9 @@ static bool runShell(const char* command) {
     if (child < 0) return false;
     if (child == 0) {
         if (fork() == 0) {
+#ifdef __linux__
+            prctl(PR_SET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);  // the default again
+#endif
             execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
             _exit(127);
         }

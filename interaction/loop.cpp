@@ -14,7 +14,8 @@ static int ignoreXError(Display*, XErrorEvent*) { return 0; }
 // Whether the window can take the focus. A window that has gone away
 // meanwhile is an expected answer here, not an error worth reporting.
 static bool viewable(Window window) {
-    XSync(console.display, False);
+    // Errors of requests still in flight belong to the usual handler.
+    if (LastKnownRequestProcessed(console.display) != NextRequest(console.display) - 1) XSync(console.display, False);
     XErrorHandler previous = XSetErrorHandler(ignoreXError);
     XWindowAttributes attributes;
     Status found = XGetWindowAttributes(console.display, window, &attributes);

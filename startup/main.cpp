@@ -2,6 +2,10 @@
 #include <X11/Xlib.h>
 #include <X11/cursorfont.h>
 
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +27,13 @@ int main(int argc, char** argv) {
     struct sigaction brokenPipe {};
     brokenPipe.sa_handler = [](int) {};
     sigaction(SIGPIPE, &brokenPipe, nullptr);
+
+#ifdef __linux__
+    // The slide sleeps a few milliseconds after every step; without the
+    // kernel's default 50 us of timer slack it wakes when it asked to. The
+    // terminal gets the default back (see the launch).
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
 
     console.display = XOpenDisplay(nullptr);
     if (!console.display) {
