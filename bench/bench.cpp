@@ -1,7 +1,8 @@
-// Benchmark: times dropcon's slide, hotkeys, drag and start-up on a private Xvfb with a real xterm, and measures its memory, idle cost and X requests per step.
+// Benchmark: times dropcon's slide, hotkeys, drag and start-up on a private Xvfb with a real xterm, and
+// measures its memory, idle cost and X requests per step.
 #include <X11/Xatom.h>
-#include <X11/Xproto.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
@@ -125,9 +126,10 @@ class Server {
         int fds[2];
         if (pipe(fds) != 0) fail("pipe failed");
         const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        xvfb_ = std::make_unique<Child>(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]),
-                                                                 "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
-                                        std::vector<std::string>{}, fds[1], true);
+        xvfb_ = std::make_unique<Child>(
+            std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                     screen, "-nolisten", "tcp", "-noreset"},
+            std::vector<std::string>{}, fds[1], true);
         close(fds[1]);
         std::string number;
         char c = 0;
@@ -167,8 +169,8 @@ class Server {
     // shell in the terminal.
     std::vector<std::string> env() const {
         const char* path = getenv("PATH");
-        return {"DISPLAY=" + name_, "HOME=" + home_, "SHELL=/bin/sh", std::string("PATH=") + (path ? path : "/usr/bin:/bin"),
-                "PS1=$ "};
+        return {"DISPLAY=" + name_, "HOME=" + home_, "SHELL=/bin/sh",
+                std::string("PATH=") + (path ? path : "/usr/bin:/bin"), "PS1=$ "};
     }
 
    private:
@@ -297,7 +299,9 @@ KeyCode keycode(Display* dpy, const char* name) {
     return code;
 }
 
-void key(Display* dpy, const char* name, bool down) { XTestFakeKeyEvent(dpy, keycode(dpy, name), down, CurrentTime); }
+void key(Display* dpy, const char* name, bool down) {
+    XTestFakeKeyEvent(dpy, keycode(dpy, name), down, CurrentTime);
+}
 
 // ---------------------------------------------------------------- statistics
 
@@ -342,7 +346,7 @@ std::map<std::string, long> procFields(const std::string& path) {
 }
 
 struct Cost {
-    long long cpuNs = 0;   // time on a CPU
+    long long cpuNs = 0;     // time on a CPU
     long long switches = 0;  // voluntary and involuntary context switches
 };
 
@@ -411,7 +415,8 @@ class RequestCounter {
         context_ = XRecordCreateContext(control_, 0, clients, 2, &range, 1);
         XFree(range);
         XSync(control_, False);
-        if (!XRecordEnableContextAsync(data_, context_, &RequestCounter::intercept, reinterpret_cast<XPointer>(this)))
+        if (!XRecordEnableContextAsync(data_, context_, &RequestCounter::intercept,
+                                       reinterpret_cast<XPointer>(this)))
             fail("cannot enable the record context");
     }
     ~RequestCounter() {
@@ -479,19 +484,32 @@ class RequestCounter {
 
 const char* requestName(int opcode) {
     switch (opcode) {
-    case X_ChangeWindowAttributes: return "ChangeWindowAttributes";
-    case X_GetWindowAttributes: return "GetWindowAttributes";
-    case X_GetGeometry: return "GetGeometry";
-    case X_MapWindow: return "MapWindow";
-    case X_ConfigureWindow: return "ConfigureWindow";
-    case X_GrabServer: return "GrabServer";
-    case X_UngrabServer: return "UngrabServer";
-    case X_SetInputFocus: return "SetInputFocus";
-    case X_GetInputFocus: return "GetInputFocus";
-    case X_GrabPointer: return "GrabPointer";
-    case X_UngrabPointer: return "UngrabPointer";
-    case X_GetKeyboardMapping: return "GetKeyboardMapping";
-    default: return nullptr;
+        case X_ChangeWindowAttributes:
+            return "ChangeWindowAttributes";
+        case X_GetWindowAttributes:
+            return "GetWindowAttributes";
+        case X_GetGeometry:
+            return "GetGeometry";
+        case X_MapWindow:
+            return "MapWindow";
+        case X_ConfigureWindow:
+            return "ConfigureWindow";
+        case X_GrabServer:
+            return "GrabServer";
+        case X_UngrabServer:
+            return "UngrabServer";
+        case X_SetInputFocus:
+            return "SetInputFocus";
+        case X_GetInputFocus:
+            return "GetInputFocus";
+        case X_GrabPointer:
+            return "GrabPointer";
+        case X_UngrabPointer:
+            return "UngrabPointer";
+        case X_GetKeyboardMapping:
+            return "GetKeyboardMapping";
+        default:
+            return nullptr;
     }
 }
 
@@ -499,7 +517,8 @@ const char* requestName(int opcode) {
 
 class Bench {
    public:
-    explicit Bench(const Options& options) : opt_(options), server_(1280, 900), in_(server_.dpy()), obs_(server_) {
+    explicit Bench(const Options& options)
+        : opt_(options), server_(1280, 900), in_(server_.dpy()), obs_(server_) {
         server_.setResources(resources(kAniDelay));
         app_ = makeFocusedWindow(in_);
         // The pointer rests off the console, at the bottom of the screen.
@@ -537,7 +556,9 @@ class Bench {
     int movesDown() const {
         return static_cast<int>(slidePositions(hiddenY(), height_, kHandleWidth, kStepSize).size());
     }
-    int movesUp() const { return static_cast<int>(slidePositions(0, height_, kHandleWidth, kStepSize).size()); }
+    int movesUp() const {
+        return static_cast<int>(slidePositions(0, height_, kHandleWidth, kStepSize).size());
+    }
 
     Options opt_;
     Server server_;
@@ -652,7 +673,8 @@ Bench::Slide Bench::toggle(bool down) {
     XSync(in_, False);
     if (down) {
         // The terminal's one-pixel detour ends at its full height.
-        obs_.await([&](const XEvent& e) { return configureOf(e, terminal_) && e.xconfigure.height == height_; });
+        obs_.await(
+            [&](const XEvent& e) { return configureOf(e, terminal_) && e.xconfigure.height == height_; });
     }
     // Let the terminal finish drawing before the next figure is taken.
     poll(nullptr, 0, 30);
@@ -696,8 +718,8 @@ Row Bench::drag() {
         XTestFakeMotionEvent(in_, DefaultScreen(in_), x + dx, rows * rowHeight_ + 1, CurrentTime);
         XFlush(in_);
         const int want = rows * rowHeight_ + kHandleWidth;
-        const long long end =
-            obs_.await([&](const XEvent& e) { return configureOf(e, frame_) && e.xconfigure.height == want; }, 300);
+        const long long end = obs_.await(
+            [&](const XEvent& e) { return configureOf(e, frame_) && e.xconfigure.height == want; }, 300);
         XSync(in_, False);
         return end < 0 ? -1 : end - t0;
     };
@@ -731,14 +753,16 @@ void Bench::writePlot(const Slide& down, const Slide& up) const {
     for (auto& [ns, y] : up.ys) out << ms(ns - up.press) << " " << y << "\n";
     out << "\n\n# down, ideal\n";
     for (size_t i = 0; i < down.ys.size(); ++i)
-        out << ms(down.firstMove - down.press) + pause * static_cast<double>(i) << " " << down.ys[i].second << "\n";
+        out << ms(down.firstMove - down.press) + pause * static_cast<double>(i) << " " << down.ys[i].second
+            << "\n";
     out << "\n\n# up, ideal\n";
     for (size_t i = 0; i < up.ys.size(); ++i)
         out << ms(up.firstMove - up.press) + pause * static_cast<double>(i) << " " << up.ys[i].second << "\n";
 }
 
 void Bench::run() {
-    std::fprintf(stderr, "bench: Xvfb %s, %ld cores\n", server_.name().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
+    std::fprintf(stderr, "bench: Xvfb %s, %ld cores\n", server_.name().c_str(),
+                 sysconf(_SC_NPROCESSORS_ONLN));
 
     // 4, 5: start-up against the floor, and the memory of each console once
     // it has been shown and hidden once.
@@ -787,7 +811,8 @@ void Bench::run() {
         }
         Window frame = s.frame;
         console.reset();
-        obs_.await([&](const XEvent& e) { return e.type == DestroyNotify && e.xdestroywindow.window == frame; });
+        obs_.await(
+            [&](const XEvent& e) { return e.type == DestroyNotify && e.xdestroywindow.window == frame; });
     }
 
     // The console's requests during start-up, counted apart from the timed
@@ -804,7 +829,9 @@ void Bench::run() {
             startRequests.values.push_back(counter.requestTotal());
             startReplies.values.push_back(counter.replies());
             console.reset();
-            obs_.await([&](const XEvent& e) { return e.type == DestroyNotify && e.xdestroywindow.window == s.frame; });
+            obs_.await([&](const XEvent& e) {
+                return e.type == DestroyNotify && e.xdestroywindow.window == s.frame;
+            });
         }
     }
 
@@ -822,10 +849,13 @@ void Bench::run() {
     // 1, 2: slides.
     std::fprintf(stderr, "bench: slides, %d runs each way\n", opt_.runs);
     Row downWall{"slide down: first move to y 0 (" + std::to_string(down) + " moves)", "ms", {}};
-    Row downRatio{"slide down / ideal (" + std::to_string(down) + " x " + std::to_string(kAniDelay * 100) + " us)",
-                  "ratio", {}};
+    Row downRatio{
+        "slide down / ideal (" + std::to_string(down) + " x " + std::to_string(kAniDelay * 100) + " us)",
+        "ratio",
+        {}};
     Row upWall{"slide up: first move to hidden (" + std::to_string(up) + " moves)", "ms", {}};
-    Row upRatio{"slide up / ideal (" + std::to_string(up) + " x " + std::to_string(kAniDelay * 100) + " us)", "ratio",
+    Row upRatio{"slide up / ideal (" + std::to_string(up) + " x " + std::to_string(kAniDelay * 100) + " us)",
+                "ratio",
                 {}};
     Row downFirst{"show: key press to first move", "ms", {}};
     Row downEnd{"show: key press to frame at y 0", "ms", {}};
@@ -873,7 +903,8 @@ void Bench::run() {
         std::string text = std::string(what) + ":";
         for (auto& [op, count] : h) {
             const char* name = requestName(op);
-            text += " " + (name ? std::string(name) : "opcode " + std::to_string(op)) + " " + std::to_string(count);
+            text += " " + (name ? std::string(name) : "opcode " + std::to_string(op)) + " " +
+                    std::to_string(count);
         }
         return text;
     };
@@ -892,8 +923,9 @@ void Bench::run() {
     Row dragRow = drag();
     toggle(false);
 
-    for (Row* r : {&downWall, &downRatio, &upWall, &upRatio, &downFirst, &downEnd, &upFirst, &upEnd, &firstPress,
-                   &bigger, &smaller, &dragRow, &startDropcon, &startXterm, &startRatio, &rss, &priv, &privDirty})
+    for (Row* r :
+         {&downWall, &downRatio, &upWall, &upRatio, &downFirst, &downEnd, &upFirst, &upEnd, &firstPress,
+          &bigger, &smaller, &dragRow, &startDropcon, &startXterm, &startRatio, &rss, &priv, &privDirty})
         rows_.push_back(*r);
     std::string top = "private memory by mapping (KiB):";
     auto mappings = privateByMapping(console->pid);
@@ -907,7 +939,10 @@ void Bench::run() {
     for (bool shown : {false, true}) {
         if (shown) toggle(true);
         Row cpu{std::string("idle ") + (shown ? "shown" : "hidden") + ": CPU time in " + secs, "us", {}, 0};
-        Row sw{std::string("idle ") + (shown ? "shown" : "hidden") + ": context switches in " + secs, "count", {}, 0};
+        Row sw{std::string("idle ") + (shown ? "shown" : "hidden") + ": context switches in " + secs,
+               "count",
+               {},
+               0};
         poll(nullptr, 0, 500);  // the terminal's redraw after the slide is not idle time
         for (int i = 0; i < opt_.idleRuns; ++i) {
             Cost before = costOf(console->pid);
@@ -931,8 +966,11 @@ void Bench::run() {
     Row beyondUp{"slide up: time per move beyond the pause", "us", {}, 1};
     for (double w : downWall.values) beyondDown.values.push_back(w * 1000 / down - kAniDelay * 100);
     for (double w : upWall.values) beyondUp.values.push_back(w * 1000 / up - kAniDelay * 100);
-    Row oversleep{"usleep(" + std::to_string(kAniDelay * 100) + ") in the bench process: time beyond the pause",
-                  "us", {}, 1};
+    Row oversleep{
+        "usleep(" + std::to_string(kAniDelay * 100) + ") in the bench process: time beyond the pause",
+        "us",
+        {},
+        1};
     for (int i = 0; i < opt_.runs; ++i) {
         const long long t0 = nowNs();
         for (int k = 0; k < down; ++k) usleep(kAniDelay * 100);
@@ -953,16 +991,17 @@ void Bench::run() {
     }
     console.reset();
     server_.setResources(resources(kAniDelay));
-    std::vector<Row> diagnostics{beyondDown,  beyondUp,    oversleep,     bareDown,      bareUp,
-                                 phaseFrame,  phaseTermStart, phaseTermMap, phaseAdopt, floorCreate,
-                                 floorMap,    startCpu,    startRequests, startReplies};
+    std::vector<Row> diagnostics{beyondDown, beyondUp,       oversleep,     bareDown,    bareUp,
+                                 phaseFrame, phaseTermStart, phaseTermMap,  phaseAdopt,  floorCreate,
+                                 floorMap,   startCpu,       startRequests, startReplies};
 
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
-    std::printf("Default console: %d px high (%d rows of %d px) + %d px handle on a 1280x900 Xvfb; "
-                "step %d px, %d moves down, %d up, pause %d us.\n\n",
-                height_, height_ / rowHeight_, rowHeight_, kHandleWidth, slideStep(height_, kStepSize), down, up,
-                kAniDelay * 100);
+    std::printf(
+        "Default console: %d px high (%d rows of %d px) + %d px handle on a 1280x900 Xvfb; "
+        "step %d px, %d moves down, %d up, pause %d us.\n\n",
+        height_, height_ / rowHeight_, rowHeight_, kHandleWidth, slideStep(height_, kStepSize), down, up,
+        kAniDelay * 100);
     printTable(rows_);
     std::printf("\nWhere the time goes:\n\n");
     printTable(diagnostics);

@@ -28,5 +28,6 @@ int rowHeight(int hintedHeightInc) { return std::max(hintedHeightInc, 1); }
 
 int initialHeight(int heightInc, int consoleHeight, int handleWidth) {
     long long pixels = static_cast<long long>(heightInc) * consoleHeight;
-    return static_cast<int>(std::clamp(pixels, 1LL, static_cast<long long>(std::max(kMaxExtent - handleWidth, 1))));
+    return static_cast<int>(
+        std::clamp(pixels, 1LL, static_cast<long long>(std::max(kMaxExtent - handleWidth, 1))));
 }

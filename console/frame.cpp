@@ -11,9 +11,9 @@ void createFrame() {
     attributes.background_pixel = BlackPixel(dpy, console.screen);
     // Override-redirect: no window manager decorates, moves or restacks it.
     attributes.override_redirect = True;
-    console.frameWin = XCreateWindow(dpy, console.root, console.xOffset, -200, console.screenWidth, 200, 0,
-                                     CopyFromParent, InputOutput, CopyFromParent,
-                                     CWBackPixel | CWOverrideRedirect, &attributes);
+    console.frameWin =
+        XCreateWindow(dpy, console.root, console.xOffset, -200, console.screenWidth, 200, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &attributes);
     // SubstructureNotify shows the terminal's window arriving and leaving;
     // crossings drive the focus; a button press on the handle starts a drag.
     XSelectInput(dpy, console.frameWin,

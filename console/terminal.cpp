@@ -80,7 +80,8 @@ static Window awaitTerminalWindow() {
     for (;;) {
         XEvent event;
         while (XCheckMaskEvent(dpy, SubstructureNotifyMask, &event)) {
-            if (event.type == CreateNotify && window == None && event.xcreatewindow.parent == console.frameWin)
+            if (event.type == CreateNotify && window == None &&
+                event.xcreatewindow.parent == console.frameWin)
                 window = event.xcreatewindow.window;
             else if (event.type == DestroyNotify && window != None && event.xdestroywindow.window == window)
                 return None;
@@ -113,7 +114,8 @@ void launchTerminal(bool firstLaunch) {
         console.heightInc = rowHeight(hints->height_inc);
         XFree(hints);
     }
-    if (firstLaunch) console.height = initialHeight(console.heightInc, console.consoleHeight, console.handleWidth);
+    if (firstLaunch)
+        console.height = initialHeight(console.heightInc, console.consoleHeight, console.handleWidth);
 
     XResizeWindow(dpy, console.termWin, console.screenWidth, console.height);
     XResizeWindow(dpy, console.frameWin, console.screenWidth, console.height + console.handleWidth);

@@ -44,7 +44,8 @@ SizeState applySizeKey(SizeState state, KeySym keysym, const SizeKeys& keys, int
     }
     if (is(keys.bigger)) candidate += heightInc;
     if (is(keys.smaller)) candidate -= heightInc;
-    state.height = static_cast<int>(std::max<long long>(std::min<long long>(candidate, maxHeight), heightInc));
+    state.height =
+        static_cast<int>(std::max<long long>(std::min<long long>(candidate, maxHeight), heightInc));
     return state;
 }
 

@@ -5,9 +5,7 @@
 
 #include "startup/dropcon.h"
 
-void focusWindow(Window window) {
-    XSetInputFocus(console.display, window, RevertToPointerRoot, CurrentTime);
-}
+void focusWindow(Window window) { XSetInputFocus(console.display, window, RevertToPointerRoot, CurrentTime); }
 
 static int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
@@ -15,7 +13,8 @@ static int ignoreXError(Display*, XErrorEvent*) { return 0; }
 // meanwhile is an expected answer here, not an error worth reporting.
 static bool viewable(Window window) {
     // Errors of requests still in flight belong to the usual handler.
-    if (LastKnownRequestProcessed(console.display) != NextRequest(console.display) - 1) XSync(console.display, False);
+    if (LastKnownRequestProcessed(console.display) != NextRequest(console.display) - 1)
+        XSync(console.display, False);
     XErrorHandler previous = XSetErrorHandler(ignoreXError);
     XWindowAttributes attributes;
     Status found = XGetWindowAttributes(console.display, window, &attributes);
@@ -73,25 +72,25 @@ void runEventLoop() {
     for (;;) {
         XNextEvent(console.display, &event);
         switch (event.type) {
-        case KeyPress:
-            onKeyPress(keysymOf(event.xkey.keycode));
-            break;
-        case ButtonPress:
-            dragResize();
-            break;
-        case EnterNotify:
-            focusWindow(console.termWin);
-            break;
-        case LeaveNotify:
-            // Moving from the handle into the terminal is a leave towards an
-            // inferior: the pointer is still in the console.
-            if (event.xcrossing.detail != NotifyInferior) returnFocus();
-            break;
-        case UnmapNotify:
-            if (event.xunmap.window == console.termWin) terminalGone();
-            break;
-        default:
-            break;
+            case KeyPress:
+                onKeyPress(keysymOf(event.xkey.keycode));
+                break;
+            case ButtonPress:
+                dragResize();
+                break;
+            case EnterNotify:
+                focusWindow(console.termWin);
+                break;
+            case LeaveNotify:
+                // Moving from the handle into the terminal is a leave towards an
+                // inferior: the pointer is still in the console.
+                if (event.xcrossing.detail != NotifyInferior) returnFocus();
+                break;
+            case UnmapNotify:
+                if (event.xunmap.window == console.termWin) terminalGone();
+                break;
+            default:
+                break;
         }
     }
 }

@@ -10,14 +10,15 @@ static int maxHeight() { return kMaxExtent - console.handleWidth; }
 // The terminal first, then the frame around it; the frame's top stays put.
 static void resizeConsole() {
     XResizeWindow(console.display, console.termWin, console.screenWidth, console.height);
-    XResizeWindow(console.display, console.frameWin, console.screenWidth, console.height + console.handleWidth);
+    XResizeWindow(console.display, console.frameWin, console.screenWidth,
+                  console.height + console.handleWidth);
 }
 
 void applySizeKeys(KeySym keysym) {
     SizeState state{console.height, loop.savedHeight, loop.fullScreen};
     SizeKeys keys{console.fullKeysym, console.biggerKeysym, console.smallerKeysym};
-    state = applySizeKey(state, keysym, keys, console.heightInc, DisplayHeight(console.display, console.screen),
-                         maxHeight());
+    state = applySizeKey(state, keysym, keys, console.heightInc,
+                         DisplayHeight(console.display, console.screen), maxHeight());
     console.height = state.height;
     loop.savedHeight = state.savedHeight;
     loop.fullScreen = state.fullScreen;

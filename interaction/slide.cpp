@@ -7,15 +7,13 @@
 
 static int hiddenY() { return -(console.height + console.handleWidth); }
 
-
-static bool animated() {
-    return !loop.fullScreen && slideStep(console.height, console.stepSize) > 0;
-}
+static bool animated() { return !loop.fullScreen && slideStep(console.height, console.stepSize) > 0; }
 
 void slideFrame(int start) {
     // One synchronous round trip per step paces the slide together with the
     // sleep: a slow server makes it slower, never jumpier.
-    const std::vector<int> path = slidePositions(start, console.height, console.handleWidth, console.stepSize);
+    const std::vector<int> path =
+        slidePositions(start, console.height, console.handleWidth, console.stepSize);
     // Under two seconds in all, so usleep's bound of a second is never reached.
     const auto pause = static_cast<useconds_t>(stepPauseMicros(console.aniDelay, path.size()));
     for (int y : path) {

@@ -35,9 +35,9 @@ struct ConsoleState {
     // The frame, the adopted terminal and the current geometry.
     Window frameWin = None;
     Window termWin = None;
-    int heightInc = 1;  // pixel height of one terminal row
-    int height = 0;     // pixel height of the terminal window
-    std::string command;  // shell command that launches the terminal
+    int heightInc = 1;           // pixel height of one terminal row
+    int height = 0;              // pixel height of the terminal window
+    std::string command;         // shell command that launches the terminal
     long long launchedAtMs = 0;  // monotonic time of the last launch
 };
 

@@ -8,24 +8,24 @@
 #include <vector>
 
 // The usage text printed for -h; both %s are the program's name.
-#define DROPCON_USAGE                                    \
-    "%s:\n"                                              \
-    "-e: program to execute\n"                           \
-    "you can configure me via xresources:\n"             \
-    "%s*foo:value\n"                                     \
+#define DROPCON_USAGE                                     \
+    "%s:\n"                                               \
+    "-e: program to execute\n"                            \
+    "you can configure me via xresources:\n"              \
+    "%s*foo:value\n"                                      \
     "foo can be any standard xterm/urxvt xresource or:\n" \
-    "resource               default value\n"             \
-    "\n"                                                 \
-    "term:                  xterm\n"                     \
-    "restart:               0\n"                         \
-    "xOffset:               0\n"                         \
-    "screenWidth:           Display width\n"             \
-    "consoleHeight:         10\n"                        \
-    "aniDelay:              40\n"                        \
-    "stepSize;              1\n"                         \
-    "toggleKey:             ControlAlt+y\n"              \
-    "keySmaller:            Control+KP_Subtract\n"       \
-    "keyBigger:             Control+KP_Add\n"            \
+    "resource               default value\n"              \
+    "\n"                                                  \
+    "term:                  xterm\n"                      \
+    "restart:               0\n"                          \
+    "xOffset:               0\n"                          \
+    "screenWidth:           Display width\n"              \
+    "consoleHeight:         10\n"                         \
+    "aniDelay:              40\n"                         \
+    "stepSize;              1\n"                          \
+    "toggleKey:             ControlAlt+y\n"               \
+    "keySmaller:            Control+KP_Subtract\n"        \
+    "keyBigger:             Control+KP_Add\n"             \
     "keyFull:               Alt+F11\n"
 
 // Largest coordinate or extent the X protocol carries (INT16).

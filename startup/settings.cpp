@@ -33,8 +33,8 @@ long long monotonicMs() {
 static unsigned findNumLockMask() {
     XModifierKeymap* map = XGetModifierMapping(console.display);
     if (!map) return 0;
-    unsigned mask = numLockMaskFrom(map->modifiermap, map->max_keypermod,
-                                    XKeysymToKeycode(console.display, XK_Num_Lock));
+    unsigned mask =
+        numLockMaskFrom(map->modifiermap, map->max_keypermod, XKeysymToKeycode(console.display, XK_Num_Lock));
     XFreeModifiermap(map);
     return mask;
 }
@@ -86,8 +86,8 @@ KeySym grabHotkey(const char* resourceName, const char* spec, unsigned numLockMa
     // the keyboard, so a keysym this keyboard cannot type is not grabbed.
     KeyCode keycode = XKeysymToKeycode(console.display, keysym);
     if (keycode == 0) {
-        std::fprintf(stderr, "%s: %s: no key for \"%s\" on this keyboard\n", console.progName,
-                     resourceName, hotkey.keyName.c_str());
+        std::fprintf(stderr, "%s: %s: no key for \"%s\" on this keyboard\n", console.progName, resourceName,
+                     hotkey.keyName.c_str());
         return NoSymbol;
     }
     const unsigned long errorsBefore = xErrors;
@@ -97,6 +97,7 @@ KeySym grabHotkey(const char* resourceName, const char* spec, unsigned numLockMa
     // error handler by its code alone; say once which hotkey it was.
     XSync(console.display, False);
     if (xErrors != errorsBefore)
-        std::fprintf(stderr, "%s: %s: \"%s\" is held by another client\n", console.progName, resourceName, spec);
+        std::fprintf(stderr, "%s: %s: \"%s\" is held by another client\n", console.progName, resourceName,
+                     spec);
     return keysym;
 }

@@ -24,14 +24,16 @@ const std::vector<std::string> kFull{"Alt_L", "F11"};
 // console started on it.
 struct Desk {
     explicit Desk(const std::string& resources, const std::vector<std::string>& args = {})
-        : server(), app((server.setResources(resources), makeFocusedWindow(server.dpy()))),
+        : server(),
+          app((server.setResources(resources), makeFocusedWindow(server.dpy()))),
           console(server, args) {}
     Display* dpy() { return server.dpy(); }
     // Presses the toggle key and waits until the console is down with the
     // focus in the terminal.
     bool show() {
         pressKeys(dpy(), kToggle);
-        return waitUntil(dpy(), [&] { return console.shownAt() && focusOf(dpy()) == console.currentTerminal(); });
+        return waitUntil(dpy(),
+                         [&] { return console.shownAt() && focusOf(dpy()) == console.currentTerminal(); });
     }
 
     XServer server;
@@ -76,7 +78,8 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
         EXPECT_TRUE(isTopmost(dpy, c.frameWin));
         EXPECT_EQ(c.frame().x, 0);
         // The handle under the terminal shows the default grey70.
-        XImage* handle = XGetImage(dpy, desk.server.root(), 10, c.terminal().height + 1, 1, 1, AllPlanes, ZPixmap);
+        XImage* handle =
+            XGetImage(dpy, desk.server.root(), 10, c.terminal().height + 1, 1, 1, AllPlanes, ZPixmap);
         ASSERT_NE(handle, nullptr);
         EXPECT_EQ(XGetPixel(handle, 0, 0) & 0xffffff, 0xb3b3b3u);
         XDestroyImage(handle);
@@ -321,10 +324,12 @@ TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
     // get the same id).
     ASSERT_TRUE(relaunched(children));
     Window fresh = c.currentTerminal();
-    ASSERT_TRUE(waitUntil(dpy, [&] {
-        fresh = c.currentTerminal();
-        return geometryOf(dpy, fresh).height == 7 * row && focusOf(dpy) == fresh;
-    })) << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
+    ASSERT_TRUE(waitUntil(dpy,
+                          [&] {
+                              fresh = c.currentTerminal();
+                              return geometryOf(dpy, fresh).height == 7 * row && focusOf(dpy) == fresh;
+                          }))
+        << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
     EXPECT_TRUE(c.shownAt());
     EXPECT_TRUE(c.process.running());
     EXPECT_EQ(c.process.err(), "");
@@ -362,6 +367,7 @@ TEST(TerminalEnds, TerminalThatKeepsDyingAtOnceIsGivenUpOn) {
     std::string err = desk.console.process.err();
     // A terminal may die between showing its window and being adopted; the
     // requests on its vanished window are reported as X errors, which is fine.
-    EXPECT_NE(err.find("dropcon: terminal keeps exiting, giving up: xterm -b 0 -into "), std::string::npos) << err;
+    EXPECT_NE(err.find("dropcon: terminal keeps exiting, giving up: xterm -b 0 -into "), std::string::npos)
+        << err;
     EXPECT_EQ(err.find("did not start"), std::string::npos) << err;
 }

@@ -131,7 +131,8 @@ TEST(Startup, ResourcesSetPositionWidthRowsAndHandle) {
 TEST(Startup, SettingsThatMakeNoSenseAreRaisedToTheLeastThatWorks) {
     XServer server;
     server.setResources(
-        "dropcon.xOffset: -40\ndropcon.consoleHeight: abc\ndropcon.handleWidth: -5\ndropcon.screenWidth: 0\n");
+        "dropcon.xOffset: -40\ndropcon.consoleHeight: abc\ndropcon.handleWidth: -5\ndropcon.screenWidth: "
+        "0\n");
     Console console(server);
     ASSERT_TRUE(console.ready()) << console.process.err();
     Geometry frame = console.frame(), term = console.terminal();
@@ -157,8 +158,9 @@ TEST(Startup, TerminalGetsItsOptionsAndTheForwardedArgumentsSplitByTheShell) {
     XServer server;
     std::string dir = tempDir();
     std::string log = dir + "/argv";
-    writeFile(dir + "/term", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + log +
-                                 "\nexec xterm \"$1\" \"$2\" \"$3\" \"$4\" \"$5\" \"$6\"\n",
+    writeFile(dir + "/term",
+              "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + log +
+                  "\nexec xterm \"$1\" \"$2\" \"$3\" \"$4\" \"$5\" \"$6\"\n",
               true);
     server.setResources("dropcon.term: " + dir + "/term\n");
     Console console(server, {"-e", "top -d 1", "-help", "--h"});
@@ -211,7 +213,8 @@ TEST(Hotkeys, UnknownKeyNameIsReportedAndNotGrabbed) {
     Display* dpy = server.dpy();
     // Grabbing keycode 0 would be AnyKey: every other key must still be free.
     for (KeySym sym : {XK_a, XK_Return, XK_F11, XK_y})
-        for (unsigned mask : {0u, unsigned(ControlMask), unsigned(Mod1Mask), unsigned(ControlMask | Mod1Mask)})
+        for (unsigned mask :
+             {0u, unsigned(ControlMask), unsigned(Mod1Mask), unsigned(ControlMask | Mod1Mask)})
             EXPECT_EQ(tryGrab(dpy, sym, mask), 0) << XKeysymToString(sym) << " mask " << mask;
     // The hotkeys that were fine are grabbed as usual.
     EXPECT_EQ(tryGrab(dpy, XK_KP_Add, ControlMask), BadAccess);

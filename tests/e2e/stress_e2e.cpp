@@ -354,7 +354,8 @@ TEST(LostServer, ProgramEndsPromptlyWithAMessageWhereverItIs) {
             // read without a request of our own, which the grab would hold.
             Watcher watch(server, c.frameWin);
             XFlush(dpy);
-            for (XEvent event; watch.ys().empty(); watch.events.push_back(event)) XNextEvent(watch.dpy, &event);
+            for (XEvent event; watch.ys().empty(); watch.events.push_back(event))
+                XNextEvent(watch.dpy, &event);
         } else if (!k.waitReady) {
             // Once its frame is up, the console is waiting for the window.
             ASSERT_TRUE(waitUntil(server.dpy(), [&] { return findFrame(server.dpy()) != None; }));

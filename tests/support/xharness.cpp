@@ -33,8 +33,8 @@ long long nowMs() {
 }
 
 // Execs argv with the given environment; stdout and stderr to the files.
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>* env, const std::string& outPath,
-            const std::string& errPath, int keepFd = -1) {
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>* env,
+            const std::string& outPath, const std::string& errPath, int keepFd = -1) {
     std::vector<char*> args, envp;
     for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -179,7 +179,8 @@ void XServer::kill() {
     }
 }
 
-Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env) : dir_(tempDir()) {
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+    : dir_(tempDir()) {
     pid_ = spawn(argv, &env, dir_ + "/out", dir_ + "/err");
     startedErrFiles().push_back(dir_ + "/err");
 }
@@ -360,14 +361,15 @@ std::string dropconBinary() {
 
 int xErrorLines(const std::string& text) {
     int count = 0;
-    for (size_t at = text.find("XError caught"); at != std::string::npos; at = text.find("XError caught", at + 1))
+    for (size_t at = text.find("XError caught"); at != std::string::npos;
+         at = text.find("XError caught", at + 1))
         ++count;
     return count;
 }
 
 std::string sanitizerReport(const std::string& text) {
-    for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
-                             "UndefinedBehaviorSanitizer"}) {
+    for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                             "runtime error:", "UndefinedBehaviorSanitizer"}) {
         size_t at = text.find(mark);
         if (at == std::string::npos) continue;
         size_t from = text.rfind('\n', at);
@@ -378,11 +380,15 @@ std::string sanitizerReport(const std::string& text) {
 
 Console::Console(XServer& s, const std::vector<std::string>& args, const std::string& argv0,
                  const std::vector<std::string>& extraEnv)
-    : server(s), dpy(s.dpy()), process([&] {
-          std::vector<std::string> argv{argv0.empty() ? dropconBinary() : argv0};
-          argv.insert(argv.end(), args.begin(), args.end());
-          return argv;
-      }(), consoleEnv(s, extraEnv)) {}
+    : server(s),
+      dpy(s.dpy()),
+      process(
+          [&] {
+              std::vector<std::string> argv{argv0.empty() ? dropconBinary() : argv0};
+              argv.insert(argv.end(), args.begin(), args.end());
+              return argv;
+          }(),
+          consoleEnv(s, extraEnv)) {}
 
 Window Console::currentTerminal() const {
     auto children = childrenOf(dpy, frameWin);

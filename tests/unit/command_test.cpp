@@ -1,7 +1,6 @@
 // Unit tests of the terminal command and the first console height.
 #include <gtest/gtest.h>
 
-
 #include <string>
 #include <vector>
 
@@ -28,9 +27,11 @@ TEST(ComposeCommand, EmbedsUrxvtAndPutsEverythingElseInto) {
 }
 
 TEST(ComposeCommand, ForwardsArgumentsUnquoted) {
-    EXPECT_EQ(compose("xterm", 4194310, "drop", {"-e", "top"}), "xterm -b 0 -into 4194310 -name drop -e top &");
+    EXPECT_EQ(compose("xterm", 4194310, "drop", {"-e", "top"}),
+              "xterm -b 0 -into 4194310 -name drop -e top &");
     // A blank inside an argument reaches the shell as a word break.
-    EXPECT_EQ(compose("xterm", 7, "dropcon", {"-e", "top -d 1"}), "xterm -b 0 -into 7 -name dropcon -e top -d 1 &");
+    EXPECT_EQ(compose("xterm", 7, "dropcon", {"-e", "top -d 1"}),
+              "xterm -b 0 -into 7 -name dropcon -e top -d 1 &");
 }
 
 TEST(ComposeCommand, WindowIdIsSigned32BitDecimal) {

@@ -1,7 +1,6 @@
 // Unit tests of the slide positions, the size keys and the drag snapping.
 #include <gtest/gtest.h>
 
-
 #include "interaction/geometry.h"
 
 TEST(SlideStep, GrowsWithEveryHundredPixels) {

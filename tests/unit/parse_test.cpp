@@ -28,9 +28,20 @@ TEST(SettingInt, ReadsNumbersTheWayAtoiDoes) {
     struct Case {
         const char* text;
         int value;
-    } cases[] = {{"40", 40},   {"  12", 12},  {"-40", -40},  {"+7", 7},     {"abc", 0},    {"", 0},
-                 {"12abc", 12}, {"3.9", 3},   {"\t\n 5", 5}, {"- 5", 0},    {"0x10", 0},   {"--1", 0},
-                 {"2147483647", INT_MAX},     {"-2147483648", INT_MIN}};
+    } cases[] = {{"40", 40},
+                 {"  12", 12},
+                 {"-40", -40},
+                 {"+7", 7},
+                 {"abc", 0},
+                 {"", 0},
+                 {"12abc", 12},
+                 {"3.9", 3},
+                 {"\t\n 5", 5},
+                 {"- 5", 0},
+                 {"0x10", 0},
+                 {"--1", 0},
+                 {"2147483647", INT_MAX},
+                 {"-2147483648", INT_MIN}};
     for (const Case& c : cases) EXPECT_EQ(settingInt(c.text, 99), c.value) << '"' << c.text << '"';
 }
 
