@@ -131,18 +131,10 @@ TEST(Slide, OtherClientsStandStillWhileTheConsoleComesDown) {
     ASSERT_TRUE(desk.console.ready());
     Console& c = desk.console;
     const int height = c.terminal().height;
-    Watcher watch(desk.server, c.frameWin);
-    pressKeys(desk.dpy(), kToggle);
-    // Read the first move without sending a request of our own.
-    while (watch.ys().empty()) {
-        XEvent event;
-        XNextEvent(watch.dpy, &event);
-        watch.events.push_back(event);
-    }
+    EXPECT_EQ(toggleAndAwaitFirstMove(desk.server, c.frameWin), -(height + 3) + slideStep(height, 1));
     // The server holds this round trip until the slide is over.
-    Geometry after = c.frame();
-    EXPECT_GT(after.y, -slideStep(height, 1)) << "a request of another client ran in the middle of the slide";
-    EXPECT_GT(watch.ys().front(), -(height + 3));
+    EXPECT_GT(c.frame().y, -slideStep(height, 1))
+        << "a request of another client ran in the middle of the slide";
 }
 
 TEST(Slide, StepSizeZeroJumpsStraightToTheEnds) {

@@ -344,18 +344,7 @@ TEST(LostServer, ProgramEndsPromptlyWithAMessageWhereverItIs) {
             ASSERT_TRUE(c.ready()) << c.process.err();
         }
         if (k.toggle) {
-            // Sent without waiting: the slide down grabs the server.
-            Display* dpy = server.dpy();
-            for (const char* key : {"Control_L", "Alt_L", "y"})
-                XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), True, CurrentTime);
-            for (const char* key : {"y", "Alt_L", "Control_L"})
-                XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), False, CurrentTime);
-            // The first move of the frame shows the slide under way; it is
-            // read without a request of our own, which the grab would hold.
-            Watcher watch(server, c.frameWin);
-            XFlush(dpy);
-            for (XEvent event; watch.ys().empty(); watch.events.push_back(event))
-                XNextEvent(watch.dpy, &event);
+            toggleAndAwaitFirstMove(server, c.frameWin);  // the slide is under way
         } else if (!k.waitReady) {
             // Once its frame is up, the console is waiting for the window.
             ASSERT_TRUE(waitUntil(server.dpy(), [&] { return findFrame(server.dpy()) != None; }));
@@ -473,15 +462,7 @@ TEST(BadResources, HugeAnimationPauseDoesNotFreezeTheServer) {
     server.setResources("dropcon.aniDelay: 99999999999\n");
     Console c(server);
     ASSERT_TRUE(c.ready()) << c.process.err();
-    Display* dpy = server.dpy();
-    for (const char* key : {"Control_L", "Alt_L", "y"})
-        XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), True, CurrentTime);
-    for (const char* key : {"y", "Alt_L", "Control_L"})
-        XTestFakeKeyEvent(dpy, code(dpy, XStringToKeysym(key)), False, CurrentTime);
-    // Once the frame has made its first move the slide is under way.
-    Watcher watch(server, c.frameWin);
-    XFlush(dpy);
-    for (XEvent event; watch.ys().empty(); watch.events.push_back(event)) XNextEvent(watch.dpy, &event);
+    toggleAndAwaitFirstMove(server, c.frameWin);  // the slide is under way
     // Another client's round trips, with a deadline that Xlib alone would
     // not give: xset blocks while the server is grabbed.
     Process other({"/usr/bin/xset", "q"}, consoleEnv(server));

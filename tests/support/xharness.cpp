@@ -352,6 +352,17 @@ int Watcher::count(int type) const {
     return n;
 }
 
+int toggleAndAwaitFirstMove(const XServer& server, Window frame) {
+    Watcher watch(server, frame);
+    Display* dpy = server.dpy();
+    const char* keys[] = {"Control_L", "Alt_L", "y"};
+    for (const char* key : keys) XTestFakeKeyEvent(dpy, keycodeOf(dpy, key), True, CurrentTime);
+    for (int i = 2; i >= 0; --i) XTestFakeKeyEvent(dpy, keycodeOf(dpy, keys[i]), False, CurrentTime);
+    XFlush(dpy);
+    for (XEvent event; watch.ys().empty(); watch.events.push_back(event)) XNextEvent(watch.dpy, &event);
+    return watch.ys().front();
+}
+
 void toggleLock(Display* dpy, const std::string& keysym) { pressKeys(dpy, {keysym}); }
 
 std::string dropconBinary() {

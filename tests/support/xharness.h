@@ -138,6 +138,11 @@ struct Watcher {
     std::vector<XEvent> events;
 };
 
+// Presses the default toggle key without a round trip of our own (the slide
+// down grabs the server, which would hold it) and returns the frame's y at
+// its first move, read from the events alone.
+int toggleAndAwaitFirstMove(const XServer& server, Window frame);
+
 // Lock keys as a user toggles them.
 void toggleLock(Display* dpy, const std::string& keysym);
 
