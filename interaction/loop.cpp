@@ -23,7 +23,9 @@ static bool viewable(Window window) {
 }
 
 void returnFocus() {
-    if (loop.savedFocus == None) return;
+    // A hidden console has handed the focus back already; since then it
+    // belongs to wherever the user put it.
+    if (loop.hidden || loop.savedFocus == None) return;
     // When the window that had the focus is gone or unmapped, the focus goes
     // to the pointer's window: left on the terminal it would send the keys
     // into a console that is out of sight.

@@ -77,5 +77,7 @@ void dragResize();
 
 // Small helpers shared by the operations above.
 void focusWindow(Window window);
+// Gives the focus back to the window that had it before the console was
+// shown, while the console is shown.
 void returnFocus();
 long long monotonicMs();

@@ -300,6 +300,22 @@ TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
     EXPECT_EQ(c.process.err(), "");
 }
 
+TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
+    Desk desk("dropcon.stepSize: 0\n");
+    ASSERT_TRUE(desk.console.ready());
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(desk.show());
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app; }));
+    Window later = makeFocusedWindow(dpy, 500, 500, 50, 50);
+    Display* killer = desk.server.connect();
+    XKillClient(killer, c.termWin);
+    XCloseDisplay(killer);
+    EXPECT_EQ(c.process.waitExit(15000), 0);
+    EXPECT_EQ(focusOf(dpy), later);
+}
+
 TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
     Desk desk("dropcon.stepSize: 0\ndropcon.restart: 1\ndropcon.consoleHeight: 6\n");
     ASSERT_TRUE(desk.console.ready());
