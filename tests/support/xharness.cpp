@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +45,9 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     }
     pid_t pid = fork();
     if (pid == 0) {
+        // A test killed by its timeout cannot tear down: its server and its
+        // console go with it, rather than linger.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         int devnull = open("/dev/null", O_RDONLY);
         dup2(devnull, 0);
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
