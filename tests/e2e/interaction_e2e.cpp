@@ -70,7 +70,7 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
 
     for (const char* lock : {"", "Caps_Lock", "Num_Lock"}) {
         SCOPED_TRACE(std::string("lock: ") + lock);
-        if (*lock) toggleLock(dpy, lock);
+        if (*lock) pressKeys(dpy, {lock});
         XSetInputFocus(dpy, desk.app, RevertToPointerRoot, CurrentTime);
         pressKeys(dpy, kToggle);
         ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }))
@@ -86,7 +86,7 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
         pressKeys(dpy, kToggle);
         ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app; }))
             << "frame y " << c.frame().y << " focus " << focusOf(dpy);
-        if (*lock) toggleLock(dpy, lock);
+        if (*lock) pressKeys(dpy, {lock});
     }
     EXPECT_TRUE(c.process.running());
     EXPECT_EQ(c.process.err(), "");
@@ -309,9 +309,7 @@ TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
     pressKeys(dpy, kToggle);
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app; }));
     Window later = makeFocusedWindow(dpy, 500, 500, 50, 50);
-    Display* killer = desk.server.connect();
-    XKillClient(killer, c.termWin);
-    XCloseDisplay(killer);
+    c.killTerminal();
     EXPECT_EQ(c.process.waitExit(15000), 0);
     EXPECT_EQ(focusOf(dpy), later);
 }
@@ -349,9 +347,7 @@ TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
     Console& c = desk.console;
     Display* dpy = desk.dpy();
     Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
-    Display* killer = desk.server.connect();
-    XKillClient(killer, c.termWin);  // the terminal dies out of sight
-    XCloseDisplay(killer);
+    c.killTerminal();  // the terminal dies out of sight
     ASSERT_TRUE(relaunched(children));
     ASSERT_TRUE(c.ready());
     EXPECT_EQ(focusOf(dpy), desk.app);

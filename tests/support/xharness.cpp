@@ -367,8 +367,6 @@ int toggleAndAwaitFirstMove(const XServer& server, Window frame) {
     return watch.ys().front();
 }
 
-void toggleLock(Display* dpy, const std::string& keysym) { pressKeys(dpy, {keysym}); }
-
 std::string dropconBinary() {
     const char* override = getenv("DROPCON_BINARY");
     return override ? override : DROPCON_BINARY;
@@ -408,6 +406,12 @@ Console::Console(XServer& s, const std::vector<std::string>& args, const std::st
 Window Console::currentTerminal() const {
     auto children = childrenOf(dpy, frameWin);
     return children.empty() ? None : children.front();
+}
+
+void Console::killTerminal() const {
+    Display* killer = server.connect();
+    XKillClient(killer, termWin);
+    XCloseDisplay(killer);
 }
 
 bool Console::hiddenAt() const {

@@ -110,6 +110,8 @@ struct Console {
     int rowHeight() const { return heightIncOf(dpy, termWin); }
     // The current terminal window (it changes on a relaunch).
     Window currentTerminal() const;
+    // Kills the terminal's client from another connection, as a crash would.
+    void killTerminal() const;
 
     XServer& server;
     Display* dpy;
@@ -142,9 +144,6 @@ struct Watcher {
 // down grabs the server, which would hold it) and returns the frame's y at
 // its first move, read from the events alone.
 int toggleAndAwaitFirstMove(const XServer& server, Window frame);
-
-// Lock keys as a user toggles them.
-void toggleLock(Display* dpy, const std::string& keysym);
 
 std::string dropconBinary();
 // Counts the "XError caught" lines in a stream's text.
