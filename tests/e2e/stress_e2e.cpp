@@ -347,7 +347,7 @@ TEST(LostServer, ProgramEndsPromptlyWithAMessageWhereverItIs) {
             toggleAndAwaitFirstMove(server, c.frameWin);  // the slide is under way
         } else if (!k.waitReady) {
             // Once its frame is up, the console is waiting for the window.
-            ASSERT_TRUE(waitUntil(server.dpy(), [&] { return findFrame(server.dpy()) != None; }));
+            ASSERT_TRUE(waitUntil(server.dpy(), [&] { return findFrame(server.dpy(), false) != None; }));
         }
         server.kill();
         int status = c.process.waitExit(5000);

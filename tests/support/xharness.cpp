@@ -57,7 +57,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
         for (int fd = 3; fd < 1024; ++fd)
             if (fd != keepFd) close(fd);
         if (env)
-            execve(args[0], args.data(), envp.data());
+            execvpe(args[0], args.data(), envp.data());
         else
             execvp(args[0], args.data());
         _exit(127);
@@ -253,10 +253,32 @@ std::vector<Window> childrenOf(Display* dpy, Window window) {
     return result;
 }
 
-Window findFrame(Display* dpy) {
+Window findFrame(Display* dpy, bool withTerminal) {
+    // Window managers and compositors map override-redirect windows of their
+    // own (i3 one at the bottom of the stack); the frame is the one that
+    // holds the terminal's window.
     for (Window w : childrenOf(dpy, DefaultRootWindow(dpy)))
-        if (geometryOf(dpy, w).overrideRedirect) return w;
+        if (geometryOf(dpy, w).overrideRedirect && (!withTerminal || !childrenOf(dpy, w).empty())) return w;
     return None;
+}
+
+int run(const XServer& server, const std::vector<std::string>& argv, int timeoutMs) {
+    Process process(argv, consoleEnv(server));
+    int status = process.waitExit(timeoutMs);
+    if (status != 0) ADD_FAILURE() << argv[0] << " ended with " << status << ":\n" << process.err();
+    return status;
+}
+
+Window selectionOwner(Display* dpy, const std::string& selection) {
+    return XGetSelectionOwner(dpy, XInternAtom(dpy, selection.c_str(), False));
+}
+
+std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std::string>& argv,
+                                    const std::string& selection, const std::vector<std::string>& extraEnv) {
+    auto process = std::make_unique<Process>(argv, consoleEnv(server, extraEnv));
+    if (!waitUntil(server.dpy(), [&] { return selectionOwner(server.dpy(), selection) != None; }, 15000))
+        ADD_FAILURE() << argv[0] << " did not take " << selection << ":\n" << process->err();
+    return process;
 }
 
 int heightIncOf(Display* dpy, Window window) {
@@ -425,7 +447,7 @@ bool Console::ready(int timeoutMs) {
     return waitUntil(
         dpy,
         [&] {
-            if (frameWin == None) frameWin = findFrame(dpy);
+            if (termWin == None) frameWin = findFrame(dpy);
             if (frameWin == None) return false;
             termWin = currentTerminal();
             if (termWin == None) return false;

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,9 @@ struct Geometry {
 };
 Geometry geometryOf(Display* dpy, Window window);
 std::vector<Window> childrenOf(Display* dpy, Window window);
-// The console's frame: a top-level override-redirect window, or None.
-Window findFrame(Display* dpy);
+// The console's frame: the top-level override-redirect window that holds
+// the terminal's window (or, without withTerminal, any such window), or None.
+Window findFrame(Display* dpy, bool withTerminal = true);
 // The row height from the window's WM_NORMAL_HINTS.
 int heightIncOf(Display* dpy, Window window);
 Window focusOf(Display* dpy);
@@ -144,6 +146,17 @@ struct Watcher {
 // down grabs the server, which would hold it) and returns the frame's y at
 // its first move, read from the events alone.
 int toggleAndAwaitFirstMove(const XServer& server, Window frame);
+
+// Runs a program against the server to its end (xrandr, setxkbmap, i3-msg
+// and the like); a non-zero status fails the test. Returns the status, -1
+// on timeout.
+int run(const XServer& server, const std::vector<std::string>& argv, int timeoutMs = 10000);
+// The owner of the named selection (WM_S0, _NET_WM_CM_S0, ...), or None.
+Window selectionOwner(Display* dpy, const std::string& selection);
+// Starts a long-running client on the server (a window manager, a
+// compositor) and waits until it owns the selection that announces it.
+std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std::string>& argv,
+                                    const std::string& selection, const std::vector<std::string>& extraEnv = {});
 
 std::string dropconBinary();
 // Counts the "XError caught" lines in a stream's text.
