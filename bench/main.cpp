@@ -1,5 +1,4 @@
-// Benchmark: times dropcon's slide (as the server reports it and as it is painted), hotkeys, drag and
-// start-up on a private Xvfb with a real xterm, and measures its memory, idle cost and X requests per step.
+// Benchmark: runs every measurement of dropcon on private Xvfbs with a real xterm and prints the report.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>

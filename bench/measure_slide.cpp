@@ -1,5 +1,4 @@
-// The slide as the configure stream shows it: its pace, the key latencies, the requests per step and where a
-// step's time goes.
+// The slide as the configure stream shows it: pace, key latencies, requests per step, cost of a step.
 #include <X11/Xlib.h>
 #include <unistd.h>
 

@@ -1,5 +1,4 @@
-// Keeps track of a compositing manager coming and going, so that the slide down knows whether to grab the
-// server.
+// Follows a compositing manager coming and going; the slide down grabs the server only without one.
 #include "interaction/compositor.h"
 
 #include <X11/Xlib.h>
