@@ -30,10 +30,13 @@ void showConsole() {
     XGetInputFocus(dpy, &loop.savedFocus, &revertTo);
     focusWindow(console.termWin);
     if (animated()) {
-        // Other clients stand still while the console comes down.
-        XGrabServer(dpy);
+        // Other clients stand still while the console comes down, except a
+        // compositing manager: held up too, it would paint none of the
+        // steps, and the console would appear all at once at the end.
+        const bool grab = !console.compositing;
+        if (grab) XGrabServer(dpy);
         slideFrame(hiddenY());
-        XUngrabServer(dpy);
+        if (grab) XUngrabServer(dpy);
     }
     XMoveWindow(dpy, console.frameWin, console.xOffset, 0);
     // A resize by one pixel and back makes the terminal redraw itself in

@@ -39,6 +39,11 @@ struct ConsoleState {
     int height = 0;              // pixel height of the terminal window
     std::string command;         // shell command that launches the terminal
     long long launchedAtMs = 0;  // monotonic time of the last launch
+
+    // A compositing manager, followed through XFixes selection events.
+    int fixesEvent = 0;          // XFixes' first event code, 0 without XFixes
+    Atom compositorAtom = None;  // _NET_WM_CM_S<screen>
+    bool compositing = false;    // that selection has an owner
 };
 
 // The event loop's own state: shown or not, full-screen or not, and where
@@ -74,6 +79,10 @@ void hideConsole();
 void slideFrame(int start);
 void applySizeKeys(KeySym keysym);
 void dragResize();
+// Follows the compositing manager's selection from start-up on.
+void watchCompositor();
+// Takes note of a compositing manager starting or stopping.
+void noteCompositorChange(const XEvent& event);
 
 // Small helpers shared by the operations above.
 void focusWindow(Window window);

@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
 
     readSettings();
     createFrame();
+    watchCompositor();
     buildCommand(argc, argv);
     loop.hidden = true;
     loop.fullScreen = false;

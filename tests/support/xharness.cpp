@@ -276,7 +276,8 @@ Window selectionOwner(Display* dpy, const std::string& selection) {
 std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std::string>& argv,
                                     const std::string& selection, const std::vector<std::string>& extraEnv) {
     auto process = std::make_unique<Process>(argv, consoleEnv(server, extraEnv));
-    if (!waitUntil(server.dpy(), [&] { return selectionOwner(server.dpy(), selection) != None; }, 15000))
+    if (!waitUntil(
+            server.dpy(), [&] { return selectionOwner(server.dpy(), selection) != None; }, 15000))
         ADD_FAILURE() << argv[0] << " did not take " << selection << ":\n" << process->err();
     return process;
 }
@@ -378,15 +379,31 @@ int Watcher::count(int type) const {
     return n;
 }
 
+static const char* const kToggleKeys[] = {"Control_L", "Alt_L", "y"};
+
 int toggleAndAwaitFirstMove(const XServer& server, Window frame) {
     Watcher watch(server, frame);
     Display* dpy = server.dpy();
-    const char* keys[] = {"Control_L", "Alt_L", "y"};
-    for (const char* key : keys) XTestFakeKeyEvent(dpy, keycodeOf(dpy, key), True, CurrentTime);
-    for (int i = 2; i >= 0; --i) XTestFakeKeyEvent(dpy, keycodeOf(dpy, keys[i]), False, CurrentTime);
+    for (const char* key : kToggleKeys) XTestFakeKeyEvent(dpy, keycodeOf(dpy, key), True, CurrentTime);
+    for (int i = 2; i >= 0; --i) XTestFakeKeyEvent(dpy, keycodeOf(dpy, kToggleKeys[i]), False, CurrentTime);
     XFlush(dpy);
     for (XEvent event; watch.ys().empty(); watch.events.push_back(event)) XNextEvent(watch.dpy, &event);
     return watch.ys().front();
+}
+
+int toggleAndAwaitFirstMove(const XServer& server, Watcher& watch, int from) {
+    Display* dpy = server.dpy();
+    for (const char* key : kToggleKeys) XTestFakeKeyEvent(dpy, keycodeOf(dpy, key), True, CurrentTime);
+    for (int i = 2; i >= 0; --i) XTestFakeKeyEvent(dpy, keycodeOf(dpy, kToggleKeys[i]), False, CurrentTime);
+    XFlush(dpy);
+    for (;;) {
+        XEvent event;
+        XNextEvent(watch.dpy, &event);
+        watch.events.push_back(event);
+        if (event.type == ConfigureNotify && event.xconfigure.window == watch.window &&
+            event.xconfigure.y != from)
+            return event.xconfigure.y;
+    }
 }
 
 std::string dropconBinary() {

@@ -146,6 +146,10 @@ struct Watcher {
 // down grabs the server, which would hold it) and returns the frame's y at
 // its first move, read from the events alone.
 int toggleAndAwaitFirstMove(const XServer& server, Window frame);
+// The same, with the events read into a watcher of the frame that the
+// caller keeps (to check the rest of the slide). A ConfigureNotify at from,
+// where the frame was, is the raise, not a move.
+int toggleAndAwaitFirstMove(const XServer& server, Watcher& frame, int from);
 
 // Runs a program against the server to its end (xrandr, setxkbmap, i3-msg
 // and the like); a non-zero status fails the test. Returns the status, -1
@@ -156,7 +160,8 @@ Window selectionOwner(Display* dpy, const std::string& selection);
 // Starts a long-running client on the server (a window manager, a
 // compositor) and waits until it owns the selection that announces it.
 std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std::string>& argv,
-                                    const std::string& selection, const std::vector<std::string>& extraEnv = {});
+                                    const std::string& selection,
+                                    const std::vector<std::string>& extraEnv = {});
 
 std::string dropconBinary();
 // Counts the "XError caught" lines in a stream's text.
