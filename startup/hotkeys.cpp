@@ -69,11 +69,14 @@ static KeyTable readKeyTable() {
     return table;
 }
 
-static unsigned findNumLockMask(const KeyTable& table) {
+static unsigned findNumLockMask() {
+    // XKeysymToKeycode also has Xlib load its copy of the keyboard map and
+    // ask for XKB's map notices, which it hands on as MappingNotify: a
+    // client of XKB gets no core MappingNotify from the server.
+    const KeyCode numLock = XKeysymToKeycode(console.display, XK_Num_Lock);
     XModifierKeymap* map = XGetModifierMapping(console.display);
     if (!map) return 0;
-    unsigned mask =
-        numLockMaskFrom(map->modifiermap, map->max_keypermod, grabFor(table, XK_Num_Lock, 0).keycode);
+    unsigned mask = numLockMaskFrom(map->modifiermap, map->max_keypermod, numLock);
     XFreeModifiermap(map);
     return mask;
 }
@@ -136,7 +139,7 @@ static void grabHotkey(HotkeyGrab& hotkey, const KeyTable& table) {
 
 void grabHotkeys() {
     const KeyTable table = readKeyTable();
-    console.numLockMask = findNumLockMask(table);
+    console.numLockMask = findNumLockMask();
     for (HotkeyGrab* hotkey : allHotkeys) grabHotkey(*hotkey, table);
     releaseSizeKeys();
 }
@@ -158,6 +161,18 @@ void releaseSizeKeys() {
     }
 }
 
+// The key combinations the console holds now: the toggle key's always, the
+// size keys' while shown.
+static std::vector<std::pair<KeyCode, unsigned>> heldCombinations() {
+    std::vector<std::pair<KeyCode, unsigned>> held;
+    for (const HotkeyGrab* hotkey : allHotkeys) {
+        if (!hotkey->keycode || (hotkey != &console.toggleKey && loop.hidden)) continue;
+        for (unsigned mask : grabMasks(hotkey->grabMask, console.numLockMask))
+            held.emplace_back(hotkey->keycode, mask);
+    }
+    return held;
+}
+
 void followKeyboardMapping(XEvent& event) {
     Display* dpy = console.display;
     // One layout change brings several notices (keys, modifiers): all of
@@ -170,12 +185,19 @@ void followKeyboardMapping(XEvent& event) {
     } while (XCheckTypedEvent(dpy, MappingNotify, &event));
     if (!keyboard) return;
 
-    // Every passive key grab this client has on the root is a hotkey's.
-    XUngrabKey(dpy, AnyKey, AnyModifier, console.root);
+    const auto before = heldCombinations();
     const KeyTable table = readKeyTable();
-    console.numLockMask = findNumLockMask(table);
+    console.numLockMask = findNumLockMask();
     for (HotkeyGrab* hotkey : allHotkeys)
         if (hotkey->keysym != NoSymbol) placeHotkey(*hotkey, table, hotkey->keycode != 0);
+    const auto after = heldCombinations();
+    // Only the combinations no hotkey holds any more are let go, and all
+    // the others grabbed again at once: the server also sends this notice
+    // when input switches between keyboards with the same map, and keys
+    // pressed meanwhile must not slip past a hotkey that stays where it was.
+    for (auto [keycode, mask] : before)
+        if (std::find(after.begin(), after.end(), std::pair(keycode, mask)) == after.end())
+            XUngrabKey(dpy, keycode, mask, console.root);
     const HotkeyGrab* toggle[] = {&console.toggleKey};
     grabQuietly(toggle);
     if (!loop.hidden) grabSizeKeys();
