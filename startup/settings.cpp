@@ -53,14 +53,14 @@ void readSettings() {
     const char* term = resource("term");
     console.term = term ? term : "xterm";
 
-    auto hotkey = [&](HotkeyGrab& key, const char* name, const char* fallback) {
+    auto hotkey = [&](const char* name, const char* fallback, HotkeyGrab& key) {
         const char* spec = resource(name);
         key.resource = name;
         key.spec = spec ? spec : fallback;
     };
-    hotkey(console.toggleKey, "toggleKey", "ControlAlt+y");
-    hotkey(console.keySmaller, "keySmaller", "Control+KP_Subtract");
-    hotkey(console.keyBigger, "keyBigger", "Control+KP_Add");
-    hotkey(console.keyFull, "keyFull", "Alt+F11");
+    hotkey("toggleKey", "ControlAlt+y", console.toggleKey);
+    hotkey("keySmaller", "Control+KP_Subtract", console.keySmaller);
+    hotkey("keyBigger", "Control+KP_Add", console.keyBigger);
+    hotkey("keyFull", "Alt+F11", console.keyFull);
     grabHotkeys();
 }
