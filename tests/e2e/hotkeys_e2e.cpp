@@ -22,11 +22,14 @@ using Command = std::vector<std::string>;
 // A server whose focused program records its keys, with the console on it.
 // The commands (setxkbmap and the like) run before the console starts.
 struct Desk {
-    explicit Desk(const std::string& resources, const std::vector<Command>& before = {})
-        : server(), log((setUp(resources, before), server)), console(server) {}
-    void setUp(const std::string& resources, const std::vector<Command>& before) {
+    explicit Desk(const std::string& resources, const std::vector<Command>& before = {},
+                  const std::function<void(XServer&)>& setUp = nullptr)
+        : server(), log((prepare(resources, before, setUp), server)), console(server) {}
+    void prepare(const std::string& resources, const std::vector<Command>& before,
+                 const std::function<void(XServer&)>& setUp) {
         server.setResources("dropcon.stepSize: 0\n" + resources);
         for (const Command& command : before) run(server, command);
+        if (setUp) setUp(server);
     }
     Display* dpy() { return server.dpy(); }
     KeyCode key(const char* name) { return keycodeNow(server, name); }
@@ -251,14 +254,14 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
 // Another client holds keyFull: start-up says so once, and the shows that
 // grab the size keys again say nothing more; the other size keys work.
 TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
-    XServer server;
-    Display* other = server.connect();
-    XGrabKey(other, XKeysymToKeycode(other, XK_F11), Mod1Mask, DefaultRootWindow(other), True, GrabModeAsync,
-             GrabModeAsync);
-    XSync(other, False);
-    server.setResources("dropcon.stepSize: 0\n");
-    KeyLog log(server);
-    Console c(server);
+    Display* other = nullptr;
+    Desk desk("", {}, [&](XServer& server) {
+        other = server.connect();
+        XGrabKey(other, XKeysymToKeycode(other, XK_F11), Mod1Mask, DefaultRootWindow(other), True,
+                 GrabModeAsync, GrabModeAsync);
+        XSync(other, False);
+    });
+    Console& c = desk.console;
     ASSERT_TRUE(c.ready()) << c.process.err();
     const std::string message =
         "10  XError caught\ndropcon: keyFull: \"Alt+F11\" is held by another client\n";
@@ -266,16 +269,14 @@ TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
     const int height = c.terminal().height, row = c.rowHeight();
     for (int show = 0; show < 4; ++show) {
         SCOPED_TRACE("show " + std::to_string(show + 1));
-        pressKeys(server.dpy(), {"Control_L", "Alt_L", "y"});
-        ASSERT_TRUE(
-            waitUntil(server.dpy(), [&] { return c.shownAt() && focusOf(server.dpy()) == c.termWin; }));
-        pressKeys(server.dpy(), {"Control_L", "KP_Add"});
-        ASSERT_TRUE(waitUntil(server.dpy(), [&] { return c.terminal().height == height + row; }));
-        pressKeys(server.dpy(), {"Control_L", "KP_Subtract"});
-        ASSERT_TRUE(waitUntil(server.dpy(), [&] { return c.terminal().height == height; }));
-        pressKeys(server.dpy(), {"Control_L", "Alt_L", "y"});
-        ASSERT_TRUE(
-            waitUntil(server.dpy(), [&] { return c.hiddenAt() && focusOf(server.dpy()) == log.window; }));
+        pressKeys(desk.dpy(), {"Control_L", "Alt_L", "y"});
+        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
+        pressKeys(desk.dpy(), {"Control_L", "KP_Add"});
+        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height + row; }));
+        pressKeys(desk.dpy(), {"Control_L", "KP_Subtract"});
+        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
+        pressKeys(desk.dpy(), {"Control_L", "Alt_L", "y"});
+        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
     }
     EXPECT_EQ(c.process.err(), message);
     XCloseDisplay(other);
