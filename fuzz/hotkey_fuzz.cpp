@@ -1,5 +1,4 @@
-// Fuzz target: hotkey specifications, their grab modifiers and keys in any map, the Num_Lock scan, key press
-// matching.
+// Fuzz target: hotkey specifications, grab modifiers and keys in any map, Num_Lock scan, press matching.
 #include <X11/X.h>
 #include <fuzzer/FuzzedDataProvider.h>
 

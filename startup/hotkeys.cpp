@@ -1,5 +1,4 @@
-// The global hotkeys' grabs: once at start-up, the size keys around every show, and after a keyboard map
-// change.
+// The hotkeys' grabs: at start-up, the size keys around each show, and after a keyboard map change.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>

@@ -1,5 +1,4 @@
-// Pure pieces of the hotkey grabs: where a keysym sits in the keyboard map, its grab modifiers, key press
-// matching.
+// Pure hotkey pieces: where a keysym sits in the keyboard map, its grab modifiers, key press matching.
 #pragma once
 
 #include <X11/X.h>

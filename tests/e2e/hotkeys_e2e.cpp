@@ -1,5 +1,4 @@
-// End-to-end tests of the hotkeys: layout changes at run time, shifted keysyms, and keys left to other
-// programs.
+// End-to-end tests of the hotkeys: layout changes at run time, shifted keysyms, keys left to others.
 #include <gtest/gtest.h>
 
 #include <X11/XKBlib.h>
