@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,7 +46,8 @@ struct Desk {
     // its grabs once it has read a map change, which no event tells the test
     // about: until then each press lands in the log, and is pressed again.
     bool pressUntilShown(const std::vector<KeyCode>& codes, unsigned modifiers) {
-        for (int tries = 0; tries < 100; ++tries) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (std::chrono::steady_clock::now() < deadline) {
             const int before = log.presses(codes.back(), modifiers);
             pressCodes(dpy(), codes);
             if (!waitUntil(dpy(), [&] { return shown() || log.presses(codes.back(), modifiers) > before; }))
@@ -93,6 +95,7 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
         std::vector<Command> before;  // before the console starts
         std::function<std::vector<Command>(Desk&)> change;
         std::vector<unsigned> groups;
+        unsigned numLock = 0;  // the modifier Num Lock is moved to, locked on for the presses
     } cases[] = {
         {"setxkbmap de after start-up",
          {},
@@ -118,6 +121,13 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
              return std::vector<Command>{{"setxkbmap", "-layout", "ru,us"}};
          },
          {0, 1}},
+        {"Num Lock moved from Mod2 to Mod3 and on",
+         {},
+         [](Desk&) {
+             return std::vector<Command>{{"xmodmap", "-e", "clear mod2", "-e", "add mod3 = Num_Lock"}};
+         },
+         {0},
+         Mod3Mask},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -128,10 +138,18 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
         const KeyCode newY = desk.key("y");
         ASSERT_NE(newY, 0);
         const auto toggle = desk.combo({"Control_L", "Alt_L"}, newY);
+        if (c.numLock) {
+            pressCodes(desk.dpy(), {desk.key("Num_Lock")});
+            ASSERT_TRUE(waitUntil(desk.dpy(), [&] {
+                XkbStateRec state{};
+                return XkbGetState(desk.dpy(), XkbUseCoreKbd, &state) == Success &&
+                       (state.locked_mods & c.numLock);
+            }));
+        }
         for (unsigned group : c.groups) {
             SCOPED_TRACE("group " + std::to_string(group + 1));
             ASSERT_TRUE(lockGroup(desk.dpy(), group));
-            ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt)) << desk.console.process.err();
+            ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt | c.numLock)) << desk.console.process.err();
             pressCodes(desk.dpy(), toggle);
             ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
         }
@@ -139,7 +157,7 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
         if (oldY != newY) {
             EXPECT_TRUE(desk.reachesTheProgram(desk.combo({"Control_L", "Alt_L"}, oldY), kCtrlAlt));
         }
-        EXPECT_TRUE(desk.reachesTheProgram({newY}, 0));
+        EXPECT_TRUE(desk.reachesTheProgram({newY}, c.numLock));
         EXPECT_TRUE(desk.console.process.running());
         EXPECT_EQ(desk.console.process.err(), "");
     }
