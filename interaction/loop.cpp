@@ -35,23 +35,22 @@ void returnFocus() {
         focusWindow(loop.savedFocus);
 }
 
-static KeySym keysymOf(unsigned keycode) {
-    // The keysym at index 0 alone identifies a hotkey; the passive grabs
-    // are what bring its modifiers in.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    return XKeycodeToKeysym(console.display, static_cast<KeyCode>(keycode), 0);
-#pragma GCC diagnostic pop
-}
-
-static void onKeyPress(KeySym keysym) {
-    if (keysym != NoSymbol && keysym == console.toggleKeysym) {
+// A hotkey is known by the key and the modifiers it was grabbed with, not
+// by the keysym the key types now. An event sent by another client comes
+// from no grab.
+static void onKeyPress(const XKeyEvent& key) {
+    auto pressed = [&key](const HotkeyGrab& hotkey) {
+        return !key.send_event && hotkeyMatches(hotkey, key.keycode, key.state, console.numLockMask);
+    };
+    if (pressed(console.toggleKey)) {
         if (loop.hidden)
             showConsole();
         else
             hideConsole();
     } else if (!loop.hidden) {
-        applySizeKeys(keysym);
+        const bool full = pressed(console.keyFull), bigger = pressed(console.keyBigger),
+                   smaller = pressed(console.keySmaller);
+        if (full || bigger || smaller) applySizeKeys(full, bigger, smaller);
     }
 }
 
@@ -75,7 +74,10 @@ void runEventLoop() {
         XNextEvent(console.display, &event);
         switch (event.type) {
             case KeyPress:
-                onKeyPress(keysymOf(event.xkey.keycode));
+                onKeyPress(event.xkey);
+                break;
+            case MappingNotify:
+                followKeyboardMapping(event);
                 break;
             case ButtonPress:
                 dragResize();

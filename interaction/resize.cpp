@@ -1,5 +1,6 @@
 // Changing the console's height: the size hotkeys, full-screen and dragging the handle.
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include "interaction/geometry.h"
 #include "startup/dropcon.h"
@@ -14,10 +15,13 @@ static void resizeConsole() {
                   console.height + console.handleWidth);
 }
 
-void applySizeKeys(KeySym keysym) {
+void applySizeKeys(bool full, bool bigger, bool smaller) {
     SizeState state{console.height, loop.savedHeight, loop.fullScreen};
-    SizeKeys keys{console.fullKeysym, console.biggerKeysym, console.smallerKeysym};
-    state = applySizeKey(state, keysym, keys, console.heightInc,
+    // The hotkeys that matched the press all stand for the one key pressed:
+    // two of them on one key both apply.
+    const KeySym pressed = XK_VoidSymbol;
+    SizeKeys keys{full ? pressed : NoSymbol, bigger ? pressed : NoSymbol, smaller ? pressed : NoSymbol};
+    state = applySizeKey(state, pressed, keys, console.heightInc,
                          DisplayHeight(console.display, console.screen), maxHeight());
     console.height = state.height;
     loop.savedHeight = state.savedHeight;

@@ -25,6 +25,9 @@ void slideFrame(int start) {
 
 void showConsole() {
     Display* dpy = console.display;
+    // Grabbed before the slide, so that a size key pressed meanwhile acts
+    // once the console is down; no round trip of its own.
+    grabSizeKeys();
     XRaiseWindow(dpy, console.frameWin);
     int revertTo = 0;
     XGetInputFocus(dpy, &loop.savedFocus, &revertTo);
@@ -48,6 +51,8 @@ void showConsole() {
 
 void hideConsole() {
     Display* dpy = console.display;
+    // While hidden, the size keys belong to the focused program.
+    releaseSizeKeys();
     Window focus = None;
     int revertTo = 0;
     XGetInputFocus(dpy, &focus, &revertTo);

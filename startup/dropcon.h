@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "startup/keymap.h"
+
 // Everything the console knows: the X connection, the settings read from
 // the resource database, the two windows, the current size and the hotkeys.
 struct ConsoleState {
@@ -26,11 +28,10 @@ struct ConsoleState {
     int restart = 0;
     const char* term = "xterm";
 
-    // The hotkeys, kept only as the keysym each one is recognised by.
-    KeySym toggleKeysym = NoSymbol;
-    KeySym smallerKeysym = NoSymbol;
-    KeySym biggerKeysym = NoSymbol;
-    KeySym fullKeysym = NoSymbol;
+    // The hotkeys: each one's keysym and modifiers, and the key it holds
+    // in the current keyboard map. The Num Lock modifier of that map.
+    HotkeyGrab toggleKey, keySmaller, keyBigger, keyFull;
+    unsigned numLockMask = 0;
 
     // The frame, the adopted terminal and the current geometry.
     Window frameWin = None;
@@ -62,7 +63,19 @@ extern LoopState loop;
 // Start-up.
 int onXError(Display* display, XErrorEvent* error);
 void readSettings();
-KeySym grabHotkey(const char* resource, const char* spec, unsigned numLockMask);
+// How many X errors onXError has reported.
+extern unsigned long xErrors;
+// Grabs the four hotkeys once, reporting each one that cannot be had, then
+// lets the size keys go until the console is shown.
+void grabHotkeys();
+// The hotkeys' grabs: the toggle key always, the size keys while shown.
+void grabSizeKeys();
+void releaseSizeKeys();
+// After a keyboard map change: the grabs move to the keys that now type the hotkeys.
+void followKeyboardMapping(XEvent& event);
+// Whether an X error is a refused grab of the size keys or of a regrab,
+// reported once at start-up and not at every show.
+bool quietGrabError(const XErrorEvent* error);
 
 // Frame and terminal.
 void createFrame();
@@ -77,7 +90,7 @@ void noteTerminalExit();
 void showConsole();
 void hideConsole();
 void slideFrame(int start);
-void applySizeKeys(KeySym keysym);
+void applySizeKeys(bool full, bool bigger, bool smaller);
 void dragResize();
 // Follows the compositing manager's selection from start-up on.
 void watchCompositor();

@@ -190,33 +190,54 @@ TEST(Hotkeys, AreGrabbedWithCapsLockAndNumLockVariants) {
     struct Key {
         KeySym sym;
         unsigned mask;
-    } keys[] = {{XK_y, ControlMask | Mod1Mask},
-                {XK_KP_Subtract, ControlMask},
-                {XK_KP_Add, ControlMask},
-                {XK_F11, Mod1Mask}};
-    for (const Key& k : keys) {
-        for (unsigned mask : grabMasks(k.mask, numLock))
-            EXPECT_EQ(tryGrab(dpy, k.sym, mask), BadAccess) << XKeysymToString(k.sym) << " mask " << mask;
-        // Other modifier combinations stay free for other clients.
-        EXPECT_EQ(tryGrab(dpy, k.sym, ShiftMask | k.mask), 0) << XKeysymToString(k.sym);
-    }
-    EXPECT_EQ(tryGrab(dpy, XK_y, ControlMask), 0);
+        bool sizeKey;
+    } keys[] = {{XK_y, ControlMask | Mod1Mask, false},
+                {XK_KP_Subtract, ControlMask, true},
+                {XK_KP_Add, ControlMask, true},
+                {XK_F11, Mod1Mask, true}};
+    // The toggle key always; the size keys only while the console is shown.
+    auto check = [&](bool shown) {
+        for (const Key& k : keys) {
+            const int expected = !k.sizeKey || shown ? BadAccess : 0;
+            for (unsigned mask : grabMasks(k.mask, numLock))
+                EXPECT_EQ(tryGrab(dpy, k.sym, mask), expected)
+                    << XKeysymToString(k.sym) << " mask " << mask << (shown ? " shown" : " hidden");
+            // Other modifier combinations stay free for other clients.
+            EXPECT_EQ(tryGrab(dpy, k.sym, ShiftMask | k.mask), 0) << XKeysymToString(k.sym);
+        }
+        EXPECT_EQ(tryGrab(dpy, XK_y, ControlMask), 0);
+    };
+    check(false);
+    pressKeys(dpy, {"Control_L", "Alt_L", "y"});
+    ASSERT_TRUE(waitUntil(dpy, [&] { return console.shownAt(); }));
+    check(true);
+    pressKeys(dpy, {"Control_L", "Alt_L", "y"});
+    ASSERT_TRUE(waitUntil(dpy, [&] { return console.hiddenAt(); }));
+    check(false);
 }
 
 TEST(Hotkeys, UnknownKeyNameIsReportedAndNotGrabbed) {
     XServer server;
-    server.setResources("dropcon.toggleKey: Control+Foo\ndropcon.keyFull: Alt+\n");
+    server.setResources("dropcon.keySmaller: Control+Foo\ndropcon.keyFull: Alt+\n");
     Console console(server);
     ASSERT_TRUE(console.ready()) << console.process.err();
     EXPECT_EQ(console.process.err(),
-              "dropcon: toggleKey: no key named \"Foo\"\ndropcon: keyFull: no key named \"\"\n");
+              "dropcon: keySmaller: no key named \"Foo\"\ndropcon: keyFull: no key named \"\"\n");
     Display* dpy = server.dpy();
-    // Grabbing keycode 0 would be AnyKey: every other key must still be free.
-    for (KeySym sym : {XK_a, XK_Return, XK_F11, XK_y})
-        for (unsigned mask :
-             {0u, unsigned(ControlMask), unsigned(Mod1Mask), unsigned(ControlMask | Mod1Mask)})
-            EXPECT_EQ(tryGrab(dpy, sym, mask), 0) << XKeysymToString(sym) << " mask " << mask;
-    // The hotkeys that were fine are grabbed as usual.
+    // Grabbing keycode 0 would be AnyKey: every other key must still be
+    // free, while hidden and after a show, when the size keys are grabbed.
+    auto othersFree = [&] {
+        for (KeySym sym : {XK_a, XK_Return, XK_F11, XK_KP_Subtract})
+            for (unsigned mask :
+                 {0u, unsigned(ControlMask), unsigned(Mod1Mask), unsigned(ControlMask | Mod1Mask)})
+                EXPECT_EQ(tryGrab(dpy, sym, mask), 0) << XKeysymToString(sym) << " mask " << mask;
+    };
+    othersFree();
+    // The size key that was fine is free while hidden, grabbed while shown.
+    EXPECT_EQ(tryGrab(dpy, XK_KP_Add, ControlMask), 0);
+    pressKeys(dpy, {"Control_L", "Alt_L", "y"});
+    ASSERT_TRUE(waitUntil(dpy, [&] { return console.shownAt(); }));
+    othersFree();
     EXPECT_EQ(tryGrab(dpy, XK_KP_Add, ControlMask), BadAccess);
     EXPECT_TRUE(console.process.running());
 }
