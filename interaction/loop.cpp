@@ -92,6 +92,7 @@ void runEventLoop() {
                 if (event.xunmap.window == console.termWin) terminalGone();
                 break;
             default:
+                if (isMonitorEvent(event)) monitorsChanged(event);
                 break;
         }
     }
