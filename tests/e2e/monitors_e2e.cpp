@@ -257,3 +257,31 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
         EXPECT_TRUE(c.process.running());
     }
 }
+
+TEST(Monitors, NamedMonitorThatComesAndGoes) {
+    Heads heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\ndropcon.monitor: B\n");
+    Console& c = heads.console;
+    Display* dpy = heads.dpy();
+    ASSERT_TRUE(c.ready()) << c.process.err();
+    const std::string missing = "dropcon: monitor: no monitor named \"B\", using the primary one\n";
+    movePointer(dpy, 500, 500);
+    ASSERT_TRUE(heads.showAt(1920, 0));
+    // Gone while shown: to the primary one at once, and said at the next show.
+    deleteMonitor(heads.server, "B");
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
+    EXPECT_EQ(c.process.err(), "");
+    for (int show = 0; show < 2; ++show) {
+        ASSERT_TRUE(heads.hide());
+        ASSERT_TRUE(heads.showAt(0, 0));
+        EXPECT_EQ(c.process.err(), missing) << "said once while it stays away";
+    }
+    // Plugged in again: used from the next show; gone again: said again.
+    ASSERT_TRUE(heads.hide());
+    addMonitor(heads.server, kB);
+    ASSERT_TRUE(heads.showAt(1920, 0));
+    EXPECT_EQ(c.frame().width, 1280);
+    ASSERT_TRUE(heads.hide());
+    deleteMonitor(heads.server, "B");
+    ASSERT_TRUE(heads.showAt(0, 0));
+    EXPECT_EQ(c.process.err(), missing + missing);
+}

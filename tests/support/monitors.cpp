@@ -5,16 +5,28 @@
 
 namespace xt {
 
+namespace {
+
+// WIDTH/MMxHEIGHT/MM+X+Y; the millimetres only need to be plausible.
+std::string geometry(const MonitorSpec& m) {
+    return std::to_string(m.width) + "/" + std::to_string(m.width / 4) + "x" + std::to_string(m.height) +
+           "/" + std::to_string(m.height / 4) + "+" + std::to_string(m.x) + "+" + std::to_string(m.y);
+}
+
+}  // namespace
+
 void defineMonitors(const XServer& server, const std::vector<MonitorSpec>& monitors) {
     for (size_t i = 0; i < monitors.size(); ++i) {
-        const MonitorSpec& m = monitors[i];
-        // WIDTH/MMxHEIGHT/MM+X+Y; the millimetres only need to be plausible.
-        std::string geometry = std::to_string(m.width) + "/" + std::to_string(m.width / 4) + "x" +
-                               std::to_string(m.height) + "/" + std::to_string(m.height / 4) + "+" +
-                               std::to_string(m.x) + "+" + std::to_string(m.y);
-        run(server,
-            {"xrandr", "--setmonitor", (i == 0 ? "*" : "") + m.name, geometry, i == 0 ? "screen" : "none"});
+        if (i > 0) {
+            addMonitor(server, monitors[i]);
+            continue;
+        }
+        run(server, {"xrandr", "--setmonitor", "*" + monitors[i].name, geometry(monitors[i]), "screen"});
     }
+}
+
+void addMonitor(const XServer& server, const MonitorSpec& monitor) {
+    run(server, {"xrandr", "--setmonitor", monitor.name, geometry(monitor), "none"});
 }
 
 void deleteMonitor(const XServer& server, const std::string& name) {

@@ -19,6 +19,8 @@ struct MonitorSpec {
 // others have no output. The server runs with -noreset, or it would forget
 // them when xrandr disconnects.
 void defineMonitors(const XServer& server, const std::vector<MonitorSpec>& monitors);
+// Adds one more monitor, without an output, as plugging one in would.
+void addMonitor(const XServer& server, const MonitorSpec& monitor);
 void deleteMonitor(const XServer& server, const std::string& name);
 // Shrinks the screen with xrandr --fb and waits until the root window has
 // the new size.
