@@ -92,8 +92,11 @@ void watchMonitors() {
         console.randrMonitors = major > 1 || (major == 1 && minor >= 5);
         // Outputs plugged in or out and modes set come as these; monitors set
         // or deleted with xrandr --setmonitor only as the root's ConfigureNotify.
-        XRRSelectInput(dpy, console.root,
-                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+        // A server before RandR 1.2 would refuse the CRTC and output masks.
+        const bool crtcs = major > 1 || (major == 1 && minor >= 2);
+        XRRSelectInput(
+            dpy, console.root,
+            RRScreenChangeNotifyMask | (crtcs ? RRCrtcChangeNotifyMask | RROutputChangeNotifyMask : 0));
     }
     refreshMonitors();
     // Parked on the primary monitor (or the named one) until the first show.

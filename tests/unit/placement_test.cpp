@@ -27,8 +27,8 @@ TEST(Placement, MonitorSettingAndItsDefault) {
         {"pointer", true, true, MonitorMode::Pointer, ""},
         {"primary", false, false, MonitorMode::Primary, ""},
         {"screen", false, false, MonitorMode::WholeScreen, ""},
-        {"HDMI-A-0", true, false, MonitorMode::Named, "HDMI-A-0"},
         {"", false, false, MonitorMode::Pointer, ""},
+        {"HDMI-A-0", true, false, MonitorMode::Named, "HDMI-A-0"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.value ? row.value : "(absent)");
@@ -71,13 +71,6 @@ TEST(Placement, WhichMonitor) {
         EXPECT_EQ(chooseMonitor(row.monitors, row.setting, row.at, &missing), row.expected);
         EXPECT_EQ(missing, row.missing);
     }
-}
-
-TEST(Placement, SpanOnTheMonitor) {
-    EXPECT_EQ(consoleSpan(kB.area, 0, 0), (Span{1920, 1280}));
-    EXPECT_EQ(consoleSpan(kB.area, 40, 600), (Span{1960, 600}));
-    EXPECT_EQ(consoleSpan(kB.area, -20, 0), (Span{1900, 1280}));
-    EXPECT_EQ(consoleSpan({0, 0, 3200, 1080}, 1920, 1280), (Span{1920, 1280}));
 }
 
 TEST(Placement, FittedHeight) {
