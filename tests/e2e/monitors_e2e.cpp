@@ -4,6 +4,7 @@
 
 #include <X11/Xlib.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,22 +27,41 @@ const std::vector<MonitorSpec> kSideBySide{kA, kB}, kBLower{kA, kLowB};
 // One above the other.
 const std::vector<MonitorSpec> kStacked{{"U", 0, 0, 1920, 1080}, {"L", 0, 1080, 1920, 1080}};
 
-// A server of the given size with the monitors defined, the user's window
-// holding the focus, and the console started on it.
+// A window manager started on the server, once it owns WM_S0; none for "".
+std::unique_ptr<Process> startWindowManager(const XServer& server, const std::string& name) {
+    if (name.empty()) return nullptr;
+    if (name == "i3") {
+        static const std::string config = [] {
+            std::string path = tempDir() + "/i3.config";
+            writeFile(path, "# i3 config file (v4)\nfont pango:monospace 8\n");
+            return path;
+        }();
+        return startOwner(server, {"i3", "-c", config}, "WM_S0");
+    }
+    return startOwner(server, {name}, "WM_S0");
+}
+
+// A server of the given size with the monitors defined, a window manager
+// when one is named (or else the user's window holding the focus), and the
+// console started on it.
 struct Heads {
-    Heads(int width, int height, const std::vector<MonitorSpec>& monitors, const std::string& resources)
+    Heads(int width, int height, const std::vector<MonitorSpec>& monitors, const std::string& resources,
+          const std::string& windowManager = "")
         : server(width, height),
-          app((defineMonitors(server, monitors), server.setResources(resources),
-               makeFocusedWindow(server.dpy()))),
+          wm((defineMonitors(server, monitors), server.setResources(resources),
+              startWindowManager(server, windowManager))),
+          // Under a window manager the window is mapped by it, later.
+          app(windowManager.empty() ? makeFocusedWindow(server.dpy()) : None),
           console(server) {}
     Display* dpy() { return server.dpy(); }
     // Toggles and waits until the frame is at (x, y) with the focus in the
-    // terminal, or parked.
+    // terminal (unless a window manager may still be moving the focus after
+    // the pointer), or parked.
     bool showAt(int x, int y) {
         pressKeys(dpy(), kToggle);
         return waitUntil(dpy(), [&] {
             Geometry f = console.frame();
-            return f.x == x && f.y == y && focusOf(dpy()) == console.termWin;
+            return f.x == x && f.y == y && (wm || focusOf(dpy()) == console.termWin);
         });
     }
     bool hide() {
@@ -51,6 +71,7 @@ struct Heads {
     int height() { return console.terminal().height; }
 
     XServer server;
+    std::unique_ptr<Process> wm;
     Window app;
     Console console;
 };
@@ -284,4 +305,26 @@ TEST(Monitors, NamedMonitorThatComesAndGoes) {
     deleteMonitor(heads.server, "B");
     ASSERT_TRUE(heads.showAt(0, 0));
     EXPECT_EQ(c.process.err(), missing + missing);
+}
+
+TEST(Monitors, ThePointersMonitorUnderEachWindowManager) {
+    // A window manager creates and destroys windows of its own while the
+    // console's frame is looked for among the root's children.
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    for (const char* wm : {"", "openbox", "i3"}) {
+        SCOPED_TRACE(*wm ? wm : "no window manager");
+        Heads heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n", wm);
+        Console& c = heads.console;
+        ASSERT_TRUE(c.ready()) << c.process.err();
+        movePointer(heads.dpy(), 2500, 600);
+        ASSERT_TRUE(heads.showAt(1920, 56)) << c.frame().x << "," << c.frame().y;
+        EXPECT_EQ(c.frame().width, 1280);
+        ASSERT_TRUE(heads.hide());
+        movePointer(heads.dpy(), 500, 600);
+        ASSERT_TRUE(heads.showAt(0, 0)) << c.frame().x << "," << c.frame().y;
+        EXPECT_EQ(c.frame().width, 1920);
+        ASSERT_TRUE(heads.hide());
+        EXPECT_EQ(c.process.err(), "");
+    }
+    XSetErrorHandler(previous);
 }
