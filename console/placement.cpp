@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "startup/parse.h"
+
 MonitorSetting parseMonitorSetting(const char* value, bool xOffsetPresent, bool screenWidthPresent) {
     if (!value)
         return {(xOffsetPresent || screenWidthPresent) ? MonitorMode::WholeScreen : MonitorMode::Pointer, ""};
@@ -64,7 +66,9 @@ size_t chooseMonitor(const std::vector<Monitor>& monitors, const MonitorSetting&
 }
 
 Span consoleSpan(const Rect& monitor, int xOffset, int screenWidth) {
-    return {monitor.x + xOffset, screenWidth > 0 ? screenWidth : std::max(monitor.width, 1)};
+    // Kept within the X protocol's 16-bit coordinates, which would wrap.
+    const int x = std::clamp(monitor.x + xOffset, -kMaxExtent - 1, kMaxExtent);
+    return {x, screenWidth > 0 ? screenWidth : std::clamp(monitor.width, 1, kMaxExtent)};
 }
 
 int fitHeight(int chosen, int monitorHeight, int handleWidth, int heightInc) {

@@ -73,6 +73,12 @@ TEST(Placement, WhichMonitor) {
     }
 }
 
+TEST(Placement, SpanStaysWithinTheProtocolsCoordinates) {
+    EXPECT_EQ(consoleSpan({1920, 56, 1280, 1024}, 40, 0), (Span{1960, 1280}));
+    EXPECT_EQ(consoleSpan({1920, 56, 1280, 1024}, 32767, 600), (Span{32767, 600}));
+    EXPECT_EQ(consoleSpan({0, 0, 1280, 1024}, -32768, 0), (Span{-32768, 1280}));
+}
+
 TEST(Placement, FittedHeight) {
     struct Row {
         int chosen, monitor, handle, row, expected;
