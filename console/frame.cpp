@@ -12,7 +12,7 @@ void createFrame() {
     // Override-redirect: no window manager decorates, moves or restacks it.
     attributes.override_redirect = True;
     console.frameWin =
-        XCreateWindow(dpy, console.root, console.xOffset, -200, console.screenWidth, 200, 0, CopyFromParent,
+        XCreateWindow(dpy, console.root, console.span.x, -200, console.span.width, 200, 0, CopyFromParent,
                       InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &attributes);
     // SubstructureNotify shows the terminal's window arriving and leaving;
     // crossings drive the focus; a button press on the handle starts a drag.

@@ -114,11 +114,12 @@ void launchTerminal(bool firstLaunch) {
         console.heightInc = rowHeight(hints->height_inc);
         XFree(hints);
     }
-    if (firstLaunch)
+    if (firstLaunch) {
         console.height = initialHeight(console.heightInc, console.consoleHeight, console.handleWidth);
+        console.chosenHeight = console.height;
+    }
 
-    XResizeWindow(dpy, console.termWin, console.screenWidth, console.height);
-    XResizeWindow(dpy, console.frameWin, console.screenWidth, console.height + console.handleWidth);
-    if (firstLaunch)
-        XMoveWindow(dpy, console.frameWin, console.xOffset, -(console.height + console.handleWidth));
+    XResizeWindow(dpy, console.termWin, console.span.width, console.height);
+    XResizeWindow(dpy, console.frameWin, console.span.width, console.height + console.handleWidth);
+    if (firstLaunch) XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
 }

@@ -1,4 +1,5 @@
-// Fuzz target: slide positions, size keys and drag snapping over every value the settings let through.
+// Fuzz target: slide positions, size keys, drag snapping and fitting to a monitor over every value the
+// settings let through.
 #include <X11/keysym.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -6,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "console/placement.h"
 #include "fuzz/check.h"
 #include "interaction/geometry.h"
 #include "startup/parse.h"
@@ -59,6 +61,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(dragged % row == 0 && dragged >= row && dragged <= y);
         FUZZ_CHECK(dragged <= maxHeight || dragged == row);
         FUZZ_CHECK(y - dragged < row || dragged + row > maxHeight);
+    }
+
+    // Fitting to a monitor: the chosen height when it fits with its handle,
+    // otherwise whole rows that fit (one row at the least), never taller.
+    const int monitorHeight = in.ConsumeIntegralInRange(1, kMaxExtent);
+    const int fitted = fitHeight(height, monitorHeight, handleWidth, row);
+    FUZZ_CHECK(fitted >= 1 && fitted <= height);
+    if (height + handleWidth <= monitorHeight) {
+        FUZZ_CHECK(fitted == height);
+    } else if (fitted != height) {
+        FUZZ_CHECK(fitted % row == 0);
+        FUZZ_CHECK(fitted + handleWidth <= monitorHeight || fitted == row);
+        FUZZ_CHECK(fitted + row + handleWidth > monitorHeight);
     }
     return 0;
 }

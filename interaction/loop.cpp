@@ -95,6 +95,7 @@ void runEventLoop() {
                 break;
             default:
                 noteCompositorChange(event);
+                if (isMonitorEvent(event)) monitorsChanged(event);
                 break;
         }
     }

@@ -10,8 +10,8 @@ static int maxHeight() { return kMaxExtent - console.handleWidth; }
 
 // The terminal first, then the frame around it; the frame's top stays put.
 static void resizeConsole() {
-    XResizeWindow(console.display, console.termWin, console.screenWidth, console.height);
-    XResizeWindow(console.display, console.frameWin, console.screenWidth,
+    XResizeWindow(console.display, console.termWin, console.span.width, console.height);
+    XResizeWindow(console.display, console.frameWin, console.span.width,
                   console.height + console.handleWidth);
 }
 
@@ -21,8 +21,10 @@ void applySizeKeys(bool full, bool bigger, bool smaller) {
     // two of them on one key both apply.
     const KeySym pressed = XK_VoidSymbol;
     SizeKeys keys{full ? pressed : NoSymbol, bigger ? pressed : NoSymbol, smaller ? pressed : NoSymbol};
-    state = applySizeKey(state, pressed, keys, console.heightInc,
-                         DisplayHeight(console.display, console.screen), maxHeight());
+    // Full screen is the height of the console's monitor.
+    state = applySizeKey(state, pressed, keys, console.heightInc, console.area.height, maxHeight());
+    // Outside full screen the size keys set the height the user chose.
+    if (!loop.fullScreen && !state.fullScreen) console.chosenHeight = state.height;
     console.height = state.height;
     loop.savedHeight = state.savedHeight;
     loop.fullScreen = state.fullScreen;
@@ -33,7 +35,7 @@ void dragResize() {
     Display* dpy = console.display;
     const unsigned mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
     // Grabbed on the root, the pointer's y in each motion is its distance
-    // from the top of the screen, where the console's top is while shown.
+    // from the top of the screen; the console's top is its monitor's.
     if (XGrabPointer(dpy, console.root, False, mask, GrabModeAsync, GrabModeAsync, None, console.resizeCursor,
                      CurrentTime) != GrabSuccess)
         return;
@@ -42,9 +44,10 @@ void dragResize() {
         XMaskEvent(dpy, mask, &event);
         if (event.type == ButtonRelease) break;
         if (event.type != MotionNotify) continue;
-        int height = dragHeight(event.xmotion.y, console.heightInc, console.height, maxHeight());
+        int height = dragHeight(event.xmotion.y - shownY(), console.heightInc, console.height, maxHeight());
         if (height == console.height) continue;
         console.height = height;
+        if (!loop.fullScreen) console.chosenHeight = height;
         resizeConsole();
         XSync(dpy, False);
     }

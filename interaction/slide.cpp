@@ -5,9 +5,12 @@
 #include "interaction/geometry.h"
 #include "startup/dropcon.h"
 
-static int hiddenY() { return -(console.height + console.handleWidth); }
+int hiddenY() { return -(console.height + console.handleWidth); }
 
-static bool animated() { return !loop.fullScreen && slideStep(console.height, console.stepSize) > 0; }
+// A console whose slide would cross another monitor jumps instead.
+static bool animated() {
+    return !loop.fullScreen && !console.jumps && slideStep(console.height, console.stepSize) > 0;
+}
 
 void slideFrame(int start) {
     // One synchronous round trip per step paces the slide together with the
@@ -16,8 +19,10 @@ void slideFrame(int start) {
         slidePositions(start, console.height, console.handleWidth, console.stepSize);
     // Under two seconds in all, so usleep's bound of a second is never reached.
     const auto pause = static_cast<useconds_t>(stepPauseMicros(console.aniDelay, path.size()));
+    // The positions count from the monitor's top: the slide comes down from
+    // just above it.
     for (int y : path) {
-        XMoveWindow(console.display, console.frameWin, console.xOffset, y);
+        XMoveWindow(console.display, console.frameWin, console.span.x, shownY() + y);
         XSync(console.display, False);
         usleep(pause);
     }
@@ -28,6 +33,7 @@ void showConsole() {
     // Grabbed before the slide, so that a size key pressed meanwhile acts
     // once the console is down; no round trip of its own.
     grabSizeKeys();
+    placeForShow();
     XRaiseWindow(dpy, console.frameWin);
     int revertTo = 0;
     XGetInputFocus(dpy, &loop.savedFocus, &revertTo);
@@ -41,11 +47,11 @@ void showConsole() {
         slideFrame(hiddenY());
         if (grab) XUngrabServer(dpy);
     }
-    XMoveWindow(dpy, console.frameWin, console.xOffset, 0);
+    XMoveWindow(dpy, console.frameWin, console.span.x, shownY());
     // A resize by one pixel and back makes the terminal redraw itself in
     // full once it is in view.
-    if (console.height > 1) XResizeWindow(dpy, console.termWin, console.screenWidth, console.height - 1);
-    XResizeWindow(dpy, console.termWin, console.screenWidth, console.height);
+    if (console.height > 1) XResizeWindow(dpy, console.termWin, console.span.width, console.height - 1);
+    XResizeWindow(dpy, console.termWin, console.span.width, console.height);
     loop.hidden = false;
 }
 
@@ -60,7 +66,7 @@ void hideConsole() {
     // it elsewhere meanwhile, it stays there.
     if (focus == console.termWin) returnFocus();
     if (animated()) slideFrame(0);
-    XMoveWindow(dpy, console.frameWin, console.xOffset, hiddenY());
+    XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
     XSync(dpy, False);
     loop.hidden = true;
 }

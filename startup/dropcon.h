@@ -4,6 +4,14 @@
 #include <X11/Xlib.h>
 
 #include <string>
+#include <vector>
+
+#include "console/placement.h"
+
+// The root window's events, selected in one place (a second XSelectInput on
+// the root would replace the first): the root's ConfigureNotify tells of a
+// new screen size and of monitors set or deleted.
+constexpr long kRootEvents = StructureNotifyMask;
 
 #include "startup/keymap.h"
 
@@ -18,7 +26,7 @@ struct ConsoleState {
     Cursor resizeCursor = None;
 
     // Settings, each named after its X resource.
-    int screenWidth = 0;
+    int screenWidth = 0;  // 0 when absent: the monitor's width
     const char* handleColor = "grey70";
     int handleWidth = 3;
     int consoleHeight = 10;
@@ -27,6 +35,7 @@ struct ConsoleState {
     int stepSize = 1;
     int restart = 0;
     const char* term = "xterm";
+    MonitorSetting monitor;
 
     // The hotkeys: each one's keysym and modifiers, and the key it holds
     // in the current keyboard map. The Num Lock modifier of that map.
@@ -38,6 +47,7 @@ struct ConsoleState {
     Window termWin = None;
     int heightInc = 1;           // pixel height of one terminal row
     int height = 0;              // pixel height of the terminal window
+    int chosenHeight = 0;        // the height the user chose, before fitting
     std::string command;         // shell command that launches the terminal
     long long launchedAtMs = 0;  // monotonic time of the last launch
 
@@ -45,6 +55,21 @@ struct ConsoleState {
     int fixesEvent = 0;          // XFixes' first event code, 0 without XFixes
     Atom compositorAtom = None;  // _NET_WM_CM_S<screen>
     bool compositing = false;    // that selection has an owner
+
+    // The monitors, as RandR lists them (never empty: the whole screen
+    // without RandR 1.5), kept current by the root's and RandR's events.
+    std::vector<Monitor> monitors;
+    int randrEventBase = -1;     // -1: no RandR
+    bool randrMonitors = false;  // RandR 1.5: monitors can be listed
+    // Where the console is placed: its monitor's name and area, the frame's
+    // left and width, whether it jumps instead of sliding, and the monitor
+    // height the current height was fitted to.
+    std::string placedOn;
+    Rect area;
+    Span span;
+    bool jumps = false;
+    int fittedTo = 0;
+    bool monitorMissing = false;  // warned that the named monitor is gone
 };
 
 // The event loop's own state: shown or not, full-screen or not, and where
@@ -96,6 +121,15 @@ void dragResize();
 void watchCompositor();
 // Takes note of a compositing manager starting or stopping.
 void noteCompositorChange(const XEvent& event);
+
+// Monitors and placement.
+void watchMonitors();
+bool isMonitorEvent(const XEvent& event);
+void monitorsChanged(XEvent& event);
+void placeForShow();
+// The frame's top while shown, and its y when parked out of sight.
+int shownY();
+int hiddenY();
 
 // Small helpers shared by the operations above.
 void focusWindow(Window window);

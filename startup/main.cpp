@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
     console.resizeCursor = XCreateFontCursor(console.display, XC_double_arrow);
 
     readSettings();
+    XSelectInput(console.display, console.root, kRootEvents);
+    watchMonitors();
     createFrame();
     watchCompositor();
     buildCommand(argc, argv);

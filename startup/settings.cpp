@@ -40,8 +40,10 @@ void readSettings() {
     // Values that make no geometric sense are raised to the least that
     // works, so the console never turns into an invisible zero-size window
     // and a negative pause never becomes an hour-long sleep.
-    console.screenWidth =
-        intSetting("screenWidth", DisplayWidth(console.display, console.screen), 1, kMaxExtent);
+    // Absent, the width is the monitor's (the screen's in screen mode), and
+    // follows it when it changes.
+    const bool screenWidthSet = resource("screenWidth") != nullptr;
+    console.screenWidth = screenWidthSet ? intSetting("screenWidth", kMaxExtent, 1, kMaxExtent) : 0;
     const char* color = resource("handleColor");
     console.handleColor = color ? color : "grey70";
     console.handleWidth = intSetting("handleWidth", 3, 0, kMaxExtent - 1);
@@ -52,6 +54,8 @@ void readSettings() {
     console.restart = settingInt(resource("restart"), 0);
     const char* term = resource("term");
     console.term = term ? term : "xterm";
+    console.monitor =
+        parseMonitorSetting(resource("monitor"), resource("xOffset") != nullptr, screenWidthSet);
 
     auto hotkey = [&](const char* name, const char* fallback, HotkeyGrab& key) {
         const char* spec = resource(name);

@@ -54,9 +54,9 @@ resources)
     sed -E 's/^[a-zA-Z]+\((resource\()?"([A-Za-z]+)"\)?, "?([^"]+)"?$/\2 \3/')
   [ "$(wc -l <<<"$defaults")" -ge 8 ] || fail "found too few defaults in $settings: $defaults"
   while read -r name value; do
-    # awk reads to the end: leaving early would kill the writer with SIGPIPE
-    # (status 141 under pipefail) once the section outgrows a pipe write.
-    tag=$(resources_section | awk -v n="$name" 'tag && $2 == n && !found {print; found = 1} {tag = /^\.TP/}')
+    # The whole section is read: a reader that left early would make the
+    # writer die of SIGPIPE once the section outgrows one output buffer.
+    tag=$(resources_section | awk -v n="$name" '!found && tag && $2 == n {print; found = 1} {tag = /^\.TP/}')
     [[ "$tag" == *"default $value)"* ]] || fail "dropcon.1 gives $name as '$tag', the program's default is $value"
     awk -v n="dropcon.$name:" -v v="$value" '$1 == n && $2 == v && NF == 2 {found = 1} END {exit !found}' "$example" ||
       fail "$example does not set $name to its default $value"

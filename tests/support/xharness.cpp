@@ -253,12 +253,26 @@ std::vector<Window> childrenOf(Display* dpy, Window window) {
     return result;
 }
 
+// True when the window has a WM_CLASS, as a terminal's window has.
+static bool hasClass(Display* dpy, Window window) {
+    XClassHint hint{};
+    if (!XGetClassHint(dpy, window, &hint)) return false;
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return true;
+}
+
 Window findFrame(Display* dpy, bool withTerminal) {
     // Window managers and compositors map override-redirect windows of their
-    // own (i3 one at the bottom of the stack); the frame is the one that
-    // holds the terminal's window.
-    for (Window w : childrenOf(dpy, DefaultRootWindow(dpy)))
-        if (geometryOf(dpy, w).overrideRedirect && (!withTerminal || !childrenOf(dpy, w).empty())) return w;
+    // own (i3 one at the bottom of the stack, openbox popups that have
+    // children of their own); the frame is the one that holds the
+    // terminal's window.
+    for (Window w : childrenOf(dpy, DefaultRootWindow(dpy))) {
+        if (!geometryOf(dpy, w).overrideRedirect) continue;
+        if (!withTerminal) return w;
+        for (Window child : childrenOf(dpy, w))
+            if (hasClass(dpy, child)) return w;
+    }
     return None;
 }
 

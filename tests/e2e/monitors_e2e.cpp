@@ -1,0 +1,330 @@
+// End-to-end tests of several monitors: which one the console comes down on, its size there, and changes at
+// run time.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "interaction/geometry.h"
+#include "tests/support/monitors.h"
+#include "tests/support/xharness.h"
+
+using namespace xt;
+
+namespace {
+
+const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
+const std::vector<std::string> kFull{"Alt_L", "F11"};
+
+// Two monitors side by side, as the user of the complaint had them.
+const MonitorSpec kA{"A", 0, 0, 1920, 1080};
+const MonitorSpec kB{"B", 1920, 0, 1280, 1024};
+const MonitorSpec kLowB{"B", 1920, 56, 1280, 1024};  // aligned with A at the bottom
+const std::vector<MonitorSpec> kSideBySide{kA, kB}, kBLower{kA, kLowB};
+// One above the other.
+const std::vector<MonitorSpec> kStacked{{"U", 0, 0, 1920, 1080}, {"L", 0, 1080, 1920, 1080}};
+
+// A window manager started on the server, once it owns WM_S0; none for "".
+std::unique_ptr<Process> startWindowManager(const XServer& server, const std::string& name) {
+    if (name.empty()) return nullptr;
+    if (name == "i3") {
+        static const std::string config = [] {
+            std::string path = tempDir() + "/i3.config";
+            writeFile(path, "# i3 config file (v4)\nfont pango:monospace 8\n");
+            return path;
+        }();
+        return startOwner(server, {"i3", "-c", config}, "WM_S0");
+    }
+    return startOwner(server, {name}, "WM_S0");
+}
+
+// A server of the given size with the monitors defined, a window manager
+// when one is named (or else the user's window holding the focus), and the
+// console started on it.
+struct Heads {
+    Heads(int width, int height, const std::vector<MonitorSpec>& monitors, const std::string& resources,
+          const std::string& windowManager = "")
+        : server(width, height),
+          wm((defineMonitors(server, monitors), server.setResources(resources),
+              startWindowManager(server, windowManager))),
+          // Under a window manager the window is mapped by it, later.
+          app(windowManager.empty() ? makeFocusedWindow(server.dpy()) : None),
+          console(server) {}
+    Display* dpy() { return server.dpy(); }
+    // Toggles and waits until the frame is at (x, y) with the focus in the
+    // terminal (unless a window manager may still be moving the focus after
+    // the pointer), or parked.
+    bool showAt(int x, int y) {
+        pressKeys(dpy(), kToggle);
+        return waitUntil(dpy(), [&] {
+            Geometry f = console.frame();
+            return f.x == x && f.y == y && (wm || focusOf(dpy()) == console.termWin);
+        });
+    }
+    bool hide() {
+        pressKeys(dpy(), kToggle);
+        return waitUntil(dpy(), [&] { return console.hiddenAt(); });
+    }
+    int height() { return console.terminal().height; }
+
+    XServer server;
+    std::unique_ptr<Process> wm;
+    Window app;
+    Console console;
+};
+
+std::vector<int> shifted(std::vector<int> ys, int by, int last) {
+    for (int& y : ys) y += by;
+    ys.push_back(last);
+    return ys;
+}
+
+// The frame's positions, leaving out the moves and resizes at the parked
+// position (a show on another monitor first moves the parked frame there).
+std::vector<int> positions(const Watcher& watch, int parked) {
+    std::vector<int> ys;
+    for (int y : watch.ys())
+        if (y != parked) ys.push_back(y);
+    return ys;
+}
+
+}  // namespace
+
+TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
+    struct Row {
+        const char* what;
+        int screenWidth, screenHeight;
+        std::vector<MonitorSpec> monitors;
+        std::string resources;
+        int pointerX, pointerY;
+        int x, y, width;  // where the console comes down
+        bool slides;
+        std::string err;
+    };
+    const std::string missing = "dropcon: monitor: no monitor named \"DP-9\", using the primary one\n";
+    const Row rows[] = {
+        {"pointer on A", 3200, 1080, kSideBySide, "", 500, 500, 0, 0, 1920, true, ""},
+        {"pointer on B", 3200, 1080, kSideBySide, "", 2500, 500, 1920, 0, 1280, true, ""},
+        {"B lower: its top", 3200, 1080, kBLower, "", 2500, 500, 1920, 56, 1280, true, ""},
+        {"pointer in the strip above B: primary", 3200, 1080, kBLower, "", 2500, 20, 0, 0, 1920, true, ""},
+        {"monitor B, pointer on A", 3200, 1080, kSideBySide, "dropcon.monitor: B\n", 500, 500, 1920, 0, 1280,
+         true, ""},
+        {"monitor primary, pointer on B", 3200, 1080, kSideBySide, "dropcon.monitor: primary\n", 2500, 500, 0,
+         0, 1920, true, ""},
+        {"unknown name: primary and a warning", 3200, 1080, kSideBySide, "dropcon.monitor: DP-9\n", 2500, 500,
+         0, 0, 1920, true, missing},
+        {"xOffset and screenWidth: whole-screen coordinates", 3200, 1080, kSideBySide,
+         "dropcon.xOffset: 1920\ndropcon.screenWidth: 1280\n", 500, 500, 1920, 0, 1280, true, ""},
+        {"xOffset alone: the screen's width", 3200, 1080, kSideBySide, "dropcon.xOffset: 40\n", 2500, 500, 40,
+         0, 3200, true, ""},
+        {"xOffset and screenWidth on the pointer's monitor", 3200, 1080, kSideBySide,
+         "dropcon.monitor: pointer\ndropcon.xOffset: 10\ndropcon.screenWidth: 600\n", 2500, 500, 1930, 0, 600,
+         true, ""},
+        {"stacked, pointer on the upper", 1920, 2160, kStacked, "", 500, 500, 0, 0, 1920, true, ""},
+        {"stacked, pointer on the lower: no slide across the upper", 1920, 2160, kStacked, "", 500, 1500, 0,
+         1080, 1920, false, ""},
+        {"one monitor", 1280, 900, {}, "", 700, 500, 0, 0, 1280, true, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Heads heads(row.screenWidth, row.screenHeight, row.monitors, "dropcon.aniDelay: 1\n" + row.resources);
+        Console& c = heads.console;
+        ASSERT_TRUE(c.ready()) << c.process.err();
+        movePointer(heads.dpy(), row.pointerX, row.pointerY);
+        Watcher watch(heads.server, c.frameWin);
+        ASSERT_TRUE(heads.showAt(row.x, row.y)) << "frame at " << c.frame().x << "," << c.frame().y;
+        EXPECT_EQ(c.frame().width, row.width);
+        EXPECT_EQ(c.terminal().width, row.width);
+        const int height = heads.height(), parked = -(height + 3);
+        // It comes down from just above its monitor's top, or jumps there
+        // when sliding would cross another monitor.
+        std::vector<int> down = row.slides ? shifted(slidePositions(parked, height, 3, 1), row.y, row.y)
+                                           : std::vector<int>{row.y};
+        ASSERT_TRUE(watch.waitUntil([&] { return positions(watch, parked).size() >= down.size(); }));
+        EXPECT_EQ(positions(watch, parked), down);
+        // On one monitor nothing is moved but by the slide itself.
+        if (row.monitors.empty()) {
+            EXPECT_EQ(watch.ys(), down);
+        }
+
+        watch.events.clear();
+        ASSERT_TRUE(heads.hide());
+        std::vector<int> up =
+            row.slides ? shifted(slidePositions(0, height, 3, 1), row.y, parked) : std::vector<int>{parked};
+        ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= up.size(); }));
+        EXPECT_EQ(watch.ys(), up);
+        EXPECT_EQ(focusOf(heads.dpy()), heads.app);
+        EXPECT_EQ(c.process.err(), row.err);
+        EXPECT_TRUE(c.process.running());
+    }
+}
+
+TEST(Monitors, FullScreenDragAndTheChosenHeightFitTheMonitor) {
+    Heads heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n");
+    Console& c = heads.console;
+    Display* dpy = heads.dpy();
+    ASSERT_TRUE(c.ready()) << c.process.err();
+    const int row = c.rowHeight();
+    const int first = heads.height();
+    auto heightIs = [&](int height, int top) {
+        return waitUntil(dpy, [&] {
+            return heads.height() == height && c.frame().height == height + 3 && c.frame().y == top;
+        });
+    };
+    // Drags the handle to y with the button held; the console grabs the
+    // pointer once it has read the press, so keep moving until it answers.
+    auto drag = [&](int x, int y, int expected) {
+        movePointer(dpy, x, c.frame().y + heads.height() + 1);  // on the handle
+        button(dpy, 1, true);
+        int wiggle = 0;
+        bool done = waitUntil(dpy, [&] {
+            movePointer(dpy, x + (wiggle++ & 1), y);
+            return heads.height() == expected;
+        });
+        button(dpy, 1, false);
+        return done;
+    };
+
+    // Full screen on B is B's height, and back.
+    movePointer(dpy, 2500, 600);
+    ASSERT_TRUE(heads.showAt(1920, 56));
+    pressKeys(dpy, kFull);
+    ASSERT_TRUE(heightIs(1024, 56)) << heads.height();
+    pressKeys(dpy, kFull);
+    ASSERT_TRUE(heightIs(first, 56)) << heads.height();
+
+    // A drag on B measures the pointer from B's top.
+    ASSERT_TRUE(drag(2500, 56 + 200, 200 - 200 % row)) << heads.height();
+    EXPECT_EQ(c.frame().y, 56);
+
+    // A height chosen on A that B cannot show is fitted to B in whole rows,
+    // handle and all, and comes back on A.
+    ASSERT_TRUE(heads.hide());
+    movePointer(dpy, 500, 500);
+    ASSERT_TRUE(heads.showAt(0, 0));
+    const int tall = 1075 - 1075 % row;
+    ASSERT_GT(tall + 3, 1024);
+    ASSERT_TRUE(drag(500, 1075, tall)) << heads.height();
+    ASSERT_TRUE(heads.hide());
+    movePointer(dpy, 2500, 600);
+    ASSERT_TRUE(heads.showAt(1920, 56));
+    EXPECT_EQ(heads.height(), 1021 - 1021 % row);
+    ASSERT_TRUE(heads.hide());
+    movePointer(dpy, 500, 500);
+    ASSERT_TRUE(heads.showAt(0, 0));
+    EXPECT_EQ(heads.height(), tall);
+
+    // Full screen follows the monitor the console comes down on; keyFull
+    // gives the chosen height back, fitted to where it is.
+    ASSERT_TRUE(heads.hide());
+    movePointer(dpy, 2500, 600);
+    ASSERT_TRUE(heads.showAt(1920, 56));
+    pressKeys(dpy, kFull);
+    ASSERT_TRUE(heightIs(1024, 56)) << heads.height();
+    ASSERT_TRUE(heads.hide());
+    movePointer(dpy, 500, 500);
+    ASSERT_TRUE(heads.showAt(0, 0));
+    ASSERT_TRUE(heightIs(1080, 0)) << heads.height();
+    pressKeys(dpy, kFull);
+    ASSERT_TRUE(heightIs(tall, 0)) << heads.height();
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
+    struct Row {
+        const char* what;
+        std::string resources;
+        bool shown;
+        int widthBefore, xBefore;
+    };
+    const Row rows[] = {
+        {"on B while shown: moves to A", "", true, 1280, 1920},
+        {"on B while hidden: out of sight, on A at the next show", "", false, 1280, 1920},
+        {"whole screen while shown: the width follows", "dropcon.monitor: screen\n", true, 3200, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Heads heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\n" + row.resources);
+        Console& c = heads.console;
+        Display* dpy = heads.dpy();
+        ASSERT_TRUE(c.ready()) << c.process.err();
+        movePointer(dpy, 2500, 500);
+        ASSERT_TRUE(heads.showAt(row.xBefore, 0));
+        EXPECT_EQ(c.frame().width, row.widthBefore);
+        if (!row.shown) {
+            ASSERT_TRUE(heads.hide());
+        }
+
+        deleteMonitor(heads.server, "B");
+        shrinkScreen(heads.server, 1920, 1080);
+        auto onA = [&] {
+            Geometry f = c.frame();
+            return f.x == 0 && f.y == 0 && f.width == 1920 && c.terminal().width == 1920;
+        };
+        if (row.shown) {
+            ASSERT_TRUE(waitUntil(dpy, onA)) << c.frame().x << " " << c.frame().width;
+        } else {
+            XSync(dpy, False);
+            EXPECT_TRUE(c.hiddenAt());
+            ASSERT_TRUE(heads.showAt(0, 0));
+            EXPECT_TRUE(onA());
+        }
+        EXPECT_EQ(focusOf(dpy), c.termWin);
+        ASSERT_TRUE(heads.hide());
+        EXPECT_EQ(c.process.err(), "");
+        EXPECT_TRUE(c.process.running());
+    }
+}
+
+TEST(Monitors, NamedMonitorThatComesAndGoes) {
+    Heads heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\ndropcon.monitor: B\n");
+    Console& c = heads.console;
+    Display* dpy = heads.dpy();
+    ASSERT_TRUE(c.ready()) << c.process.err();
+    const std::string missing = "dropcon: monitor: no monitor named \"B\", using the primary one\n";
+    movePointer(dpy, 500, 500);
+    ASSERT_TRUE(heads.showAt(1920, 0));
+    // Gone while shown: to the primary one at once, and said at the next show.
+    deleteMonitor(heads.server, "B");
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
+    EXPECT_EQ(c.process.err(), "");
+    for (int show = 0; show < 2; ++show) {
+        ASSERT_TRUE(heads.hide());
+        ASSERT_TRUE(heads.showAt(0, 0));
+        EXPECT_EQ(c.process.err(), missing) << "said once while it stays away";
+    }
+    // Plugged in again: used from the next show; gone again: said again.
+    ASSERT_TRUE(heads.hide());
+    addMonitor(heads.server, kB);
+    ASSERT_TRUE(heads.showAt(1920, 0));
+    EXPECT_EQ(c.frame().width, 1280);
+    ASSERT_TRUE(heads.hide());
+    deleteMonitor(heads.server, "B");
+    ASSERT_TRUE(heads.showAt(0, 0));
+    EXPECT_EQ(c.process.err(), missing + missing);
+}
+
+TEST(Monitors, ThePointersMonitorUnderEachWindowManager) {
+    // A window manager creates and destroys windows of its own while the
+    // console's frame is looked for among the root's children.
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    for (const char* wm : {"", "openbox", "i3"}) {
+        SCOPED_TRACE(*wm ? wm : "no window manager");
+        Heads heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n", wm);
+        Console& c = heads.console;
+        ASSERT_TRUE(c.ready()) << c.process.err();
+        movePointer(heads.dpy(), 2500, 600);
+        ASSERT_TRUE(heads.showAt(1920, 56)) << c.frame().x << "," << c.frame().y;
+        EXPECT_EQ(c.frame().width, 1280);
+        ASSERT_TRUE(heads.hide());
+        movePointer(heads.dpy(), 500, 600);
+        ASSERT_TRUE(heads.showAt(0, 0)) << c.frame().x << "," << c.frame().y;
+        EXPECT_EQ(c.frame().width, 1920);
+        ASSERT_TRUE(heads.hide());
+        EXPECT_EQ(c.process.err(), "");
+    }
+    XSetErrorHandler(previous);
+}

@@ -1,0 +1,54 @@
+// Test support: RandR 1.5 monitors defined on a test's Xvfb with xrandr, as several heads would show up.
+#include <gtest/gtest.h>
+
+#include "tests/support/monitors.h"
+
+namespace xt {
+
+namespace {
+
+// WIDTH/MMxHEIGHT/MM+X+Y; the millimetres only need to be plausible.
+std::string geometry(const MonitorSpec& m) {
+    return std::to_string(m.width) + "/" + std::to_string(m.width / 4) + "x" + std::to_string(m.height) +
+           "/" + std::to_string(m.height / 4) + "+" + std::to_string(m.x) + "+" + std::to_string(m.y);
+}
+
+}  // namespace
+
+void defineMonitors(const XServer& server, const std::vector<MonitorSpec>& monitors) {
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        if (i > 0) {
+            addMonitor(server, monitors[i]);
+            continue;
+        }
+        run(server, {"xrandr", "--setmonitor", "*" + monitors[i].name, geometry(monitors[i]), "screen"});
+    }
+}
+
+void addMonitor(const XServer& server, const MonitorSpec& monitor) {
+    run(server, {"xrandr", "--setmonitor", monitor.name, geometry(monitor), "none"});
+}
+
+void deleteMonitor(const XServer& server, const std::string& name) {
+    run(server, {"xrandr", "--delmonitor", name});
+}
+
+void shrinkScreen(const XServer& server, int width, int height) {
+    // Xvfb's output keeps its one mode of the first screen size: xrandr turns
+    // it off, sets the size, fails to turn it on again in a screen too small
+    // for it and says so with status 1. The screen has its new size all the
+    // same, and the monitors stay as defined.
+    Process xrandr({"xrandr", "--fb", std::to_string(width) + "x" + std::to_string(height)},
+                   consoleEnv(server));
+    xrandr.waitExit(10000);
+    Display* dpy = server.dpy();
+    ASSERT_TRUE(waitUntil(dpy, [&] {
+        Window root;
+        int x, y;
+        unsigned w = 0, h = 0, border, depth;
+        XGetGeometry(dpy, server.root(), &root, &x, &y, &w, &h, &border, &depth);
+        return static_cast<int>(w) == width && static_cast<int>(h) == height;
+    })) << xrandr.err();
+}
+
+}  // namespace xt
