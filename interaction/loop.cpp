@@ -44,12 +44,17 @@ static KeySym keysymOf(unsigned keycode) {
 #pragma GCC diagnostic pop
 }
 
+void toggleConsole(Time when) {
+    (void)when;
+    if (loop.hidden)
+        showConsole();
+    else
+        hideConsole();
+}
+
 static void onKeyPress(KeySym keysym) {
     if (keysym != NoSymbol && keysym == console.toggleKeysym) {
-        if (loop.hidden)
-            showConsole();
-        else
-            hideConsole();
+        toggleConsole(CurrentTime);
     } else if (!loop.hidden) {
         applySizeKeys(keysym);
     }
@@ -69,10 +74,36 @@ static void terminalGone() {
     if (!loop.hidden) focusWindow(console.termWin);
 }
 
+// X events still to be dispatched before a toggle asked for by a signal;
+// -1 when none is asked for.
+static int eventsBeforeToggle = -1;
+
+// Takes the next X event into event, or acts on a signal and returns false.
+// A toggle by signal comes after the X events queued when it is taken up
+// (those that came during a slide or a drag among them), in their order.
+static bool nextEvent(XEvent* event) {
+    Display* dpy = console.display;
+    if (endRequested()) endConsole();
+    if (eventsBeforeToggle < 0 && takeToggleRequest())
+        eventsBeforeToggle = XEventsQueued(dpy, QueuedAfterReading);
+    if (eventsBeforeToggle == 0) {
+        eventsBeforeToggle = -1;
+        toggleConsole(CurrentTime);
+        return false;
+    }
+    if (XPending(dpy)) {
+        XNextEvent(dpy, event);
+        if (eventsBeforeToggle > 0) --eventsBeforeToggle;
+        return true;
+    }
+    waitForInput(-1);
+    return false;
+}
+
 void runEventLoop() {
     XEvent event;
     for (;;) {
-        XNextEvent(console.display, &event);
+        if (!nextEvent(&event)) continue;
         switch (event.type) {
             case KeyPress:
                 onKeyPress(keysymOf(event.xkey.keycode));

@@ -35,7 +35,11 @@ void dragResize() {
         return;
     for (;;) {
         XEvent event;
-        XMaskEvent(dpy, mask, &event);
+        if (endRequested()) endConsole();
+        if (!XCheckMaskEvent(dpy, mask, &event)) {
+            waitForInput(-1);
+            continue;
+        }
         if (event.type == ButtonRelease) break;
         if (event.type != MotionNotify) continue;
         int height = dragHeight(event.xmotion.y, console.heightInc, console.height, maxHeight());
