@@ -21,12 +21,12 @@ void buildCommand(int argc, char** argv) {
 }
 
 // Ends the program when there is no terminal to be had, with the focus
-// handed back and whatever is left of the terminal closed first. When the
-// terminal's shell has ended, how it ended is said too; what the terminal
-// printed is on standard error above the line.
-[[noreturn]] static void giveUp(const char* why) {
+// handed back and whatever is left of the terminal closed first. For a
+// terminal that did not start, how its shell ended is said too, when it
+// has; what the terminal printed is on standard error above the line.
+[[noreturn]] static void giveUp(const char* why, bool sayHowItEnded = false) {
     // How it ended on its own, not how we closed it.
-    std::string ending = terminalEnding();
+    std::string ending = sayHowItEnded ? terminalEnding() : "";
     if (!ending.empty()) ending = " (" + ending + ")";
     returnFocus();
     closeTerminal();
@@ -35,7 +35,7 @@ void buildCommand(int argc, char** argv) {
     std::exit(1);
 }
 
-[[noreturn]] static void terminalDidNotStart() { giveUp("terminal did not start"); }
+[[noreturn]] static void terminalDidNotStart() { giveUp("terminal did not start", true); }
 
 void noteTerminalExit() {
     if (monotonicMs() - console.launchedAtMs < kQuickExitMs)

@@ -1,6 +1,7 @@
 // The event loop: hotkeys, the handle, focus following the pointer, and the terminal going away.
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "startup/dropcon.h"
@@ -63,6 +64,8 @@ static void onKeyPress(KeySym keysym) {
 static void terminalGone() {
     if (!console.restart) {
         returnFocus();
+        // Usually on its way out already; this also collects it.
+        closeTerminal();
         XSync(console.display, False);
         std::exit(0);
     }
@@ -86,6 +89,9 @@ static bool nextEvent(XEvent* event) {
     if (endRequested()) endConsole();
     if (eventsBeforeToggle < 0 && takeToggleRequest())
         eventsBeforeToggle = XEventsQueued(dpy, QueuedAfterReading);
+    // A drag or a relaunch may have taken some of those out of the queue.
+    if (eventsBeforeToggle > 0)
+        eventsBeforeToggle = std::min(eventsBeforeToggle, XEventsQueued(dpy, QueuedAlready));
     if (eventsBeforeToggle == 0) {
         eventsBeforeToggle = -1;
         toggleConsole(CurrentTime);

@@ -48,5 +48,9 @@ void dragResize() {
         resizeConsole();
         XSync(dpy, False);
     }
+    // The drag is over once the server has let the pointer go: the crossing
+    // events of the release are then queued ahead of anything that waited
+    // for the drag to end (a toggle by signal).
     XUngrabPointer(dpy, CurrentTime);
+    XSync(dpy, False);
 }

@@ -246,42 +246,58 @@ TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
     }
 }
 
-// SIGUSR1 toggles as the key does. One that comes during a slide is taken
-// after it: the console goes all the way, then back.
-TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlide) {
+// SIGUSR1 toggles as the key does. One that comes during a slide or a drag
+// is taken after it: the console goes all the way, then back.
+TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
     Desk desk("dropcon.aniDelay: 3000\n");
     Console& c = desk.console;
     Display* dpy = desk.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
+    enum During { kNothing, kSlide, kDrag };
     struct Step {
         const char* name;
-        bool keyFirst;  // the key starts a slide, the signal comes during it
+        During during;
         bool shownAfter;
     } steps[] = {
-        {"signal shows", false, true},
-        {"signal hides", false, false},
-        {"signal during the slide down hides after it", true, false},
-        {"signal during the slide up shows after it", false, true},
+        {"signal shows", kNothing, true},
+        {"signal during the slide up shows after it", kSlide, true},
+        {"signal hides", kNothing, false},
+        {"signal during the slide down hides after it", kSlide, false},
+        {"signal shows again", kNothing, true},
+        {"signal during a drag hides after the release", kDrag, false},
     };
     bool shown = false;
     for (const Step& k : steps) {
         SCOPED_TRACE(k.name);
         Watcher watch(desk.server, c.frameWin);
-        if (k.keyFirst) {
+        if (k.during == kSlide) {
             toggleAndAwaitFirstMove(desk.server, c.frameWin);
             shown = !shown;
+        }
+        if (k.during == kDrag) {
+            movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
+            button(dpy, 1, true);
+            ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
+            movePointer(dpy, 50, c.terminal().height + 2 * c.rowHeight());
         }
         ASSERT_EQ(kill(c.process.pid(), SIGUSR1), 0);
         shown = !shown;
         ASSERT_EQ(shown, k.shownAfter);
+        if (k.during == kDrag) {
+            // Still dragging: the signal waits for the release.
+            movePointer(dpy, 50, c.terminal().height + 4 * c.rowHeight());
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && pointerGrabbed(dpy); }));
+            button(dpy, 1, false);
+        }
         EXPECT_TRUE(
             waitUntil(dpy, [&] { return shown ? desk.shownWithFocus() : desk.hiddenWithFocusBack(); }))
-            << "frame at y " << c.frame().y;
-        if (k.keyFirst) {
+            << "frame at y " << c.frame().y << ", focus " << focusOf(dpy) << " app " << desk.app
+            << " terminal " << c.termWin;
+        if (k.during == kSlide) {
             watch.pump();
+            const int end = shown ? c.frame().y - c.frame().height : 0;
             std::vector<int> ys = watch.ys();
-            EXPECT_NE(std::find(ys.begin(), ys.end(), 0), ys.end())
-                << "the slide down was not finished first";
+            EXPECT_NE(std::find(ys.begin(), ys.end(), end), ys.end()) << "the slide was not finished first";
         }
     }
     EXPECT_TRUE(c.process.running());
