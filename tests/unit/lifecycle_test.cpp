@@ -1,5 +1,4 @@
-// Unit tests of the pure pieces of the console's life: the command it runs itself, exit statuses, the claim's
-// name.
+// Unit tests of the console's life: the command it runs itself, exit statuses, the claim's name.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
