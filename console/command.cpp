@@ -2,8 +2,11 @@
 #include "console/command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
+
+#include <sys/wait.h>
 
 #include "startup/parse.h"
 
@@ -30,4 +33,23 @@ int initialHeight(int heightInc, int consoleHeight, int handleWidth) {
     long long pixels = static_cast<long long>(heightInc) * consoleHeight;
     return static_cast<int>(
         std::clamp(pixels, 1LL, static_cast<long long>(std::max(kMaxExtent - handleWidth, 1))));
+}
+
+std::string foregroundCommand(const std::string& command) {
+    std::string foreground = command;
+    if (!foreground.empty() && foreground.back() == '&') foreground.pop_back();
+    while (!foreground.empty() && foreground.back() == ' ') foreground.pop_back();
+    // Plain words: the shell makes way for the terminal, which is then our
+    // own child, and a terminal killed by a signal is not reported by the
+    // shell on top. Anything the shell would interpret (a ';', quotes, an
+    // assignment before the program, ...) is left to the shell as written.
+    const bool plain = !foreground.empty() && std::all_of(foreground.begin(), foreground.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || (c != 0 && std::strchr(" _./,:+@%^-", c));
+    });
+    return plain ? "exec " + foreground : foreground;
+}
+
+std::string exitStatusText(int waitStatus) {
+    if (WIFSIGNALED(waitStatus)) return "killed by signal " + std::to_string(WTERMSIG(waitStatus));
+    return "exit status " + std::to_string(WEXITSTATUS(waitStatus));
 }

@@ -15,3 +15,12 @@ int rowHeight(int hintedHeightInc);
 // The first console height: consoleHeight rows, kept within what the X
 // protocol can place above the screen together with the handle.
 int initialHeight(int heightInc, int consoleHeight, int handleWidth);
+
+// The command as the console runs it itself, in the shell's foreground: the
+// same without its final '&' (and the blanks before it); made an exec when
+// it is plain words that need nothing else of the shell.
+std::string foregroundCommand(const std::string& command);
+
+// How a process ended, from its wait status: "exit status N" or "killed by
+// signal N".
+std::string exitStatusText(int waitStatus);

@@ -1,15 +1,10 @@
 // Starting the terminal inside the frame and taking its window over.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <poll.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "console/command.h"
 #include "startup/dropcon.h"
@@ -26,15 +21,21 @@ void buildCommand(int argc, char** argv) {
 }
 
 // Ends the program when there is no terminal to be had, with the focus
-// handed back first.
-[[noreturn]] static void giveUp(const char* why) {
+// handed back and whatever is left of the terminal closed first. For a
+// terminal that did not start, how its shell ended is said too, when it
+// has; what the terminal printed is on standard error above the line.
+[[noreturn]] static void giveUp(const char* why, bool sayHowItEnded = false) {
+    // How it ended on its own, not how we closed it.
+    std::string ending = sayHowItEnded ? terminalEnding() : "";
+    if (!ending.empty()) ending = " (" + ending + ")";
     returnFocus();
+    closeTerminal();
     XSync(console.display, False);
-    std::fprintf(stderr, "%s: %s: %s\n", console.progName, why, console.command.c_str());
+    std::fprintf(stderr, "%s: %s: %s%s\n", console.progName, why, console.command.c_str(), ending.c_str());
     std::exit(1);
 }
 
-[[noreturn]] static void terminalDidNotStart() { giveUp("terminal did not start"); }
+[[noreturn]] static void terminalDidNotStart() { giveUp("terminal did not start", true); }
 
 void noteTerminalExit() {
     if (monotonicMs() - console.launchedAtMs < kQuickExitMs)
@@ -44,35 +45,17 @@ void noteTerminalExit() {
     if (loop.quickExits >= kQuickExitLimit) giveUp("terminal keeps exiting, giving up");
 }
 
-// Hands the command to the shell without waiting for it. The command ends
-// in '&', so the shell normally returns at once; but arguments are handed on
-// unquoted, and one with a ';' in it leaves the terminal in the shell's
-// foreground, which would freeze the console, hotkeys and all, for as long
-// as the terminal runs. So the shell runs in a grandchild that nobody waits
-// for; only the short-lived child in between is reaped.
-static bool runShell(const char* command) {
-    pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        if (fork() == 0) {
-#ifdef __linux__
-            prctl(PR_SET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);  // the default again
-#endif
-            execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        _exit(0);
-    }
-    return waitpid(child, nullptr, 0) == child;
-}
-
 // Waits for the terminal's window to appear in the frame and to be mapped.
 // Only substructure events are taken; everything else stays queued for the
 // event loop. The window is named by the first CreateNotify or MapNotify of
 // a child; when it was its creation, we go on until it is mapped, since the
 // size hints are only certain to be set by then and the focus can only be
 // given to a viewable window. None when the window was destroyed unmapped:
-// the terminal died while it started.
+// the terminal died while it started. A shell that fails before any window
+// appears means a terminal that cannot start: no use waiting for it. One
+// that ends well may have handed the work over (a client of a terminal
+// server, a wrapper script that starts the terminal in the background), so
+// its window is still waited for.
 static Window awaitTerminalWindow() {
     Display* dpy = console.display;
     const long long deadline = monotonicMs() + kLaunchTimeoutMs;
@@ -89,10 +72,10 @@ static Window awaitTerminalWindow() {
                      (window == None || event.xmap.window == window))
                 return event.xmap.window;
         }
-        long long left = deadline - monotonicMs();
-        if (left <= 0) terminalDidNotStart();
-        pollfd connection{ConnectionNumber(dpy), POLLIN, 0};
-        poll(&connection, 1, static_cast<int>(left));
+        if (endRequested()) endConsole();
+        if (window == None && terminalFailed()) terminalDidNotStart();
+        if (monotonicMs() >= deadline) terminalDidNotStart();
+        waitForInput(deadline);
     }
 }
 
@@ -100,7 +83,10 @@ void launchTerminal(bool firstLaunch) {
     Display* dpy = console.display;
     for (;;) {
         console.launchedAtMs = monotonicMs();
-        if (!runShell(console.command.c_str())) terminalDidNotStart();
+        // The previous terminal's window is forgotten: from here on, closing
+        // the terminal means the new one, which has no window yet.
+        console.termWin = None;
+        if (!startTerminal(console.command)) terminalDidNotStart();
         console.termWin = awaitTerminalWindow();
         if (console.termWin != None) break;
         if (!console.restart) terminalDidNotStart();

@@ -1,6 +1,7 @@
 // The event loop: hotkeys, the handle, focus following the pointer, and the terminal going away.
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "startup/dropcon.h"
@@ -35,6 +36,14 @@ void returnFocus() {
         focusWindow(loop.savedFocus);
 }
 
+void toggleConsole(Time when) {
+    (void)when;
+    if (loop.hidden)
+        showConsole();
+    else
+        hideConsole();
+}
+
 // A hotkey is known by the key and the modifiers it was grabbed with, not
 // by the keysym the key types now. An event sent by another client comes
 // from no grab.
@@ -43,10 +52,7 @@ static void onKeyPress(const XKeyEvent& key) {
         return !key.send_event && hotkeyMatches(hotkey, key.keycode, key.state, console.numLockMask);
     };
     if (pressed(console.toggleKey)) {
-        if (loop.hidden)
-            showConsole();
-        else
-            hideConsole();
+        toggleConsole(CurrentTime);
     } else if (!loop.hidden) {
         const bool full = pressed(console.keyFull), bigger = pressed(console.keyBigger),
                    smaller = pressed(console.keySmaller);
@@ -57,6 +63,8 @@ static void onKeyPress(const XKeyEvent& key) {
 static void terminalGone() {
     if (!console.restart) {
         returnFocus();
+        // Usually on its way out already; this also collects it.
+        closeTerminal();
         XSync(console.display, False);
         std::exit(0);
     }
@@ -68,10 +76,39 @@ static void terminalGone() {
     if (!loop.hidden) focusWindow(console.termWin);
 }
 
+// X events still to be dispatched before a toggle asked for by a signal;
+// -1 when none is asked for.
+static int eventsBeforeToggle = -1;
+
+// Takes the next X event into event, or acts on a signal and returns false.
+// A toggle by signal comes after the X events queued when it is taken up
+// (those that came during a slide or a drag among them), in their order.
+static bool nextEvent(XEvent* event) {
+    Display* dpy = console.display;
+    if (endRequested()) endConsole();
+    if (eventsBeforeToggle < 0 && takeToggleRequest())
+        eventsBeforeToggle = XEventsQueued(dpy, QueuedAfterReading);
+    // A drag or a relaunch may have taken some of those out of the queue.
+    if (eventsBeforeToggle > 0)
+        eventsBeforeToggle = std::min(eventsBeforeToggle, XEventsQueued(dpy, QueuedAlready));
+    if (eventsBeforeToggle == 0) {
+        eventsBeforeToggle = -1;
+        toggleConsole(CurrentTime);
+        return false;
+    }
+    if (XPending(dpy)) {
+        XNextEvent(dpy, event);
+        if (eventsBeforeToggle > 0) --eventsBeforeToggle;
+        return true;
+    }
+    waitForInput(-1);
+    return false;
+}
+
 void runEventLoop() {
     XEvent event;
     for (;;) {
-        XNextEvent(console.display, &event);
+        if (!nextEvent(&event)) continue;
         switch (event.type) {
             case KeyPress:
                 onKeyPress(event.xkey);

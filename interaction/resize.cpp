@@ -41,7 +41,11 @@ void dragResize() {
         return;
     for (;;) {
         XEvent event;
-        XMaskEvent(dpy, mask, &event);
+        if (endRequested()) endConsole();
+        if (!XCheckMaskEvent(dpy, mask, &event)) {
+            waitForInput(-1);
+            continue;
+        }
         if (event.type == ButtonRelease) break;
         if (event.type != MotionNotify) continue;
         int height = dragHeight(event.xmotion.y - shownY(), console.heightInc, console.height, maxHeight());
@@ -51,5 +55,9 @@ void dragResize() {
         resizeConsole();
         XSync(dpy, False);
     }
+    // The drag is over once the server has let the pointer go: the crossing
+    // events of the release are then queued ahead of anything that waited
+    // for the drag to end (a toggle by signal).
     XUngrabPointer(dpy, CurrentTime);
+    XSync(dpy, False);
 }

@@ -1,6 +1,5 @@
 // Showing and hiding the console, with the slide animation between the two positions.
 #include <X11/Xlib.h>
-#include <unistd.h>
 
 #include "interaction/geometry.h"
 #include "startup/dropcon.h"
@@ -17,14 +16,14 @@ void slideFrame(int start) {
     // sleep: a slow server makes it slower, never jumpier.
     const std::vector<int> path =
         slidePositions(start, console.height, console.handleWidth, console.stepSize);
-    // Under two seconds in all, so usleep's bound of a second is never reached.
-    const auto pause = static_cast<useconds_t>(stepPauseMicros(console.aniDelay, path.size()));
+    const long long pause = stepPauseMicros(console.aniDelay, path.size());
     // The positions count from the monitor's top: the slide comes down from
     // just above it.
     for (int y : path) {
         XMoveWindow(console.display, console.frameWin, console.span.x, shownY() + y);
         XSync(console.display, False);
-        usleep(pause);
+        // Only a request to end cuts the slide short.
+        if (!pauseUnlessEnding(pause)) endConsole();
     }
 }
 

@@ -87,6 +87,10 @@ extern LoopState loop;
 
 // Start-up.
 int onXError(Display* display, XErrorEvent* error);
+// Takes the one-console claim for this program name and screen, or ends
+// with status 1 when another console holds it.
+void claimInstance();
+void releaseInstance();
 void readSettings();
 // How many X errors onXError has reported.
 extern unsigned long xErrors;
@@ -110,8 +114,38 @@ void launchTerminal(bool firstLaunch);
 // terminals keep dying right after their launch.
 void noteTerminalExit();
 
+// The terminal's process: runs the command in the shell's foreground, in a
+// process group of its own; false when it could not be started.
+bool startTerminal(const std::string& command);
+// Collects every child that has ended, noting the terminal's end.
+void reapChildren();
+// Whether the terminal's shell has ended with a failure, and how it ended
+// ("" while it runs).
+bool terminalFailed();
+std::string terminalEnding();
+// Asks the terminal to close, as a window manager would, and waits at most
+// a second before ending it by force. Nothing is dispatched meanwhile.
+void closeTerminal();
+
+// Signals: SIGTERM, SIGINT and SIGHUP end the console, SIGUSR1 toggles it.
+void installSignals();
+bool endRequested();
+bool takeToggleRequest();
+// The one wait for X events and signals together: returns when the server
+// has sent something, a signal has come or deadlineMs (monotonic, -1 for
+// none) has passed. Callers take the events they want from the queue
+// before they wait again.
+void waitForInput(long long deadlineMs);
+// Sleeps through any signal but one that asks us to end; false then.
+bool pauseUnlessEnding(long long micros);
+// The end on request: the claim given up, the focus handed back, the
+// terminal closed; exits with status 0.
+[[noreturn]] void endConsole();
+
 // Interaction.
 [[noreturn]] void runEventLoop();
+// Shows the console when hidden, hides it otherwise.
+void toggleConsole(Time when);
 void showConsole();
 void hideConsole();
 void slideFrame(int start);

@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     // handler, with its message, not in a silent SIGPIPE. A handler rather
     // than SIG_IGN, because an ignored signal would be inherited by the
     // terminal and the shell in it, while a handler is reset by exec.
+    installSignals();
+
     struct sigaction brokenPipe {};
     brokenPipe.sa_handler = [](int) {};
     sigaction(SIGPIPE, &brokenPipe, nullptr);
@@ -43,6 +45,8 @@ int main(int argc, char** argv) {
     console.screen = DefaultScreen(console.display);
     console.root = RootWindow(console.display, console.screen);
     XSetErrorHandler(onXError);
+    // Before anything another console would notice: a grab, a window, a terminal.
+    claimInstance();
     console.resizeCursor = XCreateFontCursor(console.display, XC_double_arrow);
 
     readSettings();

@@ -1,0 +1,306 @@
+// End-to-end tests of the console's life: signals, one console per name, a terminal that fails.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/support/processes.h"
+#include "tests/support/xharness.h"
+
+using namespace xt;
+
+namespace {
+
+const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
+
+// A server with the user's application holding the focus, and a console.
+struct Desk {
+    explicit Desk(const std::string& resources, const std::string& argv0 = "",
+                  const std::vector<std::string>& args = {})
+        : server(),
+          app((server.setResources(resources), makeFocusedWindow(server.dpy()))),
+          console(server, args, argv0) {}
+    Display* dpy() { return server.dpy(); }
+    bool shownWithFocus() { return console.shownAt() && focusOf(dpy()) == console.termWin; }
+    bool hiddenWithFocusBack() { return console.hiddenAt() && focusOf(dpy()) == app; }
+
+    XServer server;
+    Window app;
+    Console console;
+};
+
+// Top-level override-redirect windows holding a terminal: the consoles' frames.
+int framesOn(Display* dpy) {
+    int frames = 0;
+    for (Window w : childrenOf(dpy, DefaultRootWindow(dpy)))
+        frames += geometryOf(dpy, w).overrideRedirect && !childrenOf(dpy, w).empty();
+    return frames;
+}
+
+// True while another client holds the pointer grabbed.
+bool pointerGrabbed(Display* dpy) {
+    int result = XGrabPointer(dpy, DefaultRootWindow(dpy), False, 0, GrabModeAsync, GrabModeAsync, None, None,
+                              CurrentTime);
+    if (result == GrabSuccess) XUngrabPointer(dpy, CurrentTime);
+    return result == AlreadyGrabbed;
+}
+
+}  // namespace
+
+// Wherever the console is when it is told to end, it ends with status 0,
+// takes its terminal and the shell in it along, and leaves the focus with
+// the window that had it.
+TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
+    enum Where { kHidden, kShown, kSliding, kDragging, kStarting };
+    const std::string dir = tempDir();
+    writeFile(dir + "/slowterm", "#!/bin/sh\nsleep 20\nexec xterm \"$@\"\n", true);
+    // Run in the terminal, it keeps the terminal from closing when asked.
+    writeFile(dir + "/stubborn", "#!/bin/sh\ntrap '' HUP TERM\nwhile :; do sleep 1; done\n", true);
+    struct Case {
+        const char* name;
+        int signal;
+        Where where;
+        std::string resources;
+        std::vector<std::string> args = {};
+    } cases[] = {
+        {"SIGTERM while hidden", SIGTERM, kHidden, "dropcon.stepSize: 0\n"},
+        {"SIGTERM while shown", SIGTERM, kShown, "dropcon.stepSize: 0\n"},
+        {"SIGTERM during the slide down", SIGTERM, kSliding, "dropcon.aniDelay: 5000\n"},
+        {"SIGTERM during a drag", SIGTERM, kDragging, "dropcon.stepSize: 0\n"},
+        {"SIGTERM while waiting for the window", SIGTERM, kStarting, "dropcon.term: " + dir + "/slowterm\n"},
+        {"SIGINT while shown", SIGINT, kShown, "dropcon.stepSize: 0\n"},
+        {"SIGHUP while hidden", SIGHUP, kHidden, "dropcon.stepSize: 0\n"},
+        {"SIGTERM while shown, urxvt", SIGTERM, kShown, "dropcon.stepSize: 0\ndropcon.term: urxvt\n"},
+        {"SIGTERM, a terminal that does not close when asked",
+         SIGTERM,
+         kShown,
+         "dropcon.stepSize: 0\n",
+         {"-e", dir + "/stubborn"}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Desk desk(k.resources, "", k.args);
+        Console& c = desk.console;
+        Display* dpy = desk.dpy();
+        pid_t terminal = 0;
+        if (k.where == kStarting) {
+            ASSERT_TRUE(waitUntil(dpy, [&] { return findFrame(dpy, false) != None; })) << c.process.err();
+            ASSERT_TRUE(waitUntil(dpy, [&] { return descendantsOf(c.process.pid()).size() >= 2; }));
+        } else {
+            ASSERT_TRUE(c.ready()) << c.process.err();
+            terminal = netWmPid(dpy, c.termWin);
+            ASSERT_GT(terminal, 0) << "the terminal should name its process in _NET_WM_PID";
+        }
+        if (k.where == kShown || k.where == kDragging) {
+            pressKeys(dpy, kToggle);
+            ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shownWithFocus(); }));
+        }
+        if (k.where == kSliding) toggleAndAwaitFirstMove(desk.server, c.frameWin);
+        if (k.where == kDragging) {
+            movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
+            button(dpy, 1, true);
+            ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
+        }
+        // The terminal, its shell and whatever the console started.
+        if (terminal) {
+            ASSERT_TRUE(waitUntil(dpy, [&] { return !descendantsOf(terminal).empty(); })) << "no shell";
+        }
+        std::vector<pid_t> left = descendantsOf(c.process.pid());
+        if (terminal) {
+            ASSERT_NE(std::find(left.begin(), left.end(), terminal), left.end());
+        }
+
+        ASSERT_EQ(kill(c.process.pid(), k.signal), 0);
+        EXPECT_EQ(c.process.waitExit(5000), 0) << c.process.err();
+        if (k.where == kDragging) button(dpy, 1, false);
+        if (!k.args.empty()) {
+            // The terminal is ended by force; what ignores the hang-up in it
+            // is left alone, as anything detached on purpose would be.
+            EXPECT_TRUE(waitUntil(
+                dpy, [&] { return processGone(terminal); }, 5000));
+            for (pid_t pid : left)
+                if (pid != terminal) kill(pid, SIGKILL);
+        } else {
+            EXPECT_TRUE(waitUntil(
+                dpy, [&] { return stillRunning(left).empty(); }, 5000))
+                << stillRunning(left);
+        }
+        EXPECT_EQ(focusOf(dpy), desk.app);
+        EXPECT_EQ(findFrame(dpy, false), None);
+        EXPECT_EQ(c.process.err(), "");
+    }
+}
+
+// A signal that was ignored when the console started stays ignored: under
+// nohup, a hang-up leaves it running and working.
+TEST(Ending, SignalIgnoredAtStartStaysIgnored) {
+    XServer server;
+    Display* dpy = server.dpy();
+    server.setResources("dropcon.stepSize: 0\n");
+    Window app = makeFocusedWindow(dpy);
+    Process nohup({"nohup", dropconBinary()}, consoleEnv(server));
+    Window frame = None;
+    ASSERT_TRUE(waitUntil(
+        dpy, [&] { return (frame = findFrame(dpy)) != None; }, 15000))
+        << nohup.err();
+    ASSERT_EQ(kill(nohup.pid(), SIGHUP), 0);
+    pressKeys(dpy, kToggle);
+    EXPECT_TRUE(waitUntil(dpy, [&] { return geometryOf(dpy, frame).y == 0 && focusOf(dpy) != app; }));
+    EXPECT_TRUE(nohup.running());
+    ASSERT_EQ(kill(nohup.pid(), SIGTERM), 0);
+    EXPECT_EQ(nohup.waitExit(5000), 0);
+    EXPECT_EQ(focusOf(dpy), app);
+}
+
+// One console per display, screen and name: a second start under the same
+// name says so and stops before it shows anything or starts a terminal;
+// under another name (a link, with resources of its own) it runs beside
+// the first; and a console killed outright does not keep the next one out.
+TEST(OneConsole, SecondStartUnderTheSameNameStopsUnderAnotherNameRuns) {
+    const std::string dir = tempDir();
+    ASSERT_EQ(symlink(dropconBinary().c_str(), (dir + "/quake").c_str()), 0);
+    struct Case {
+        const char* name;
+        std::string argv0;
+        bool killFirstOutright, runs;
+    } cases[] = {
+        {"same name", "", false, false},
+        {"a link's name", dir + "/quake", false, true},
+        {"same name after the first was killed with SIGKILL", "", true, true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Desk desk(
+            "dropcon.stepSize: 0\nquake.toggleKey: Control+F12\nquake.keySmaller: Control+F9\n"
+            "quake.keyBigger: Control+F10\nquake.keyFull: Control+F11\n");
+        Display* dpy = desk.dpy();
+        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+        if (k.killFirstOutright) {
+            kill(desk.console.process.pid(), SIGKILL);
+            desk.console.process.waitExit(5000);
+            ASSERT_TRUE(waitUntil(dpy, [&] { return framesOn(dpy) == 0; }));
+        }
+        const size_t windowsBefore = childrenOf(dpy, desk.server.root()).size();
+        Console second(desk.server, {}, k.argv0);
+        if (!k.runs) {
+            EXPECT_EQ(second.process.waitExit(10000), 1);
+            EXPECT_EQ(second.process.err(), "dropcon: already running on " + desk.server.name() + "\n");
+            EXPECT_EQ(childrenOf(dpy, desk.server.root()).size(), windowsBefore) << "a window was left";
+            EXPECT_EQ(framesOn(dpy), 1);
+        } else {
+            EXPECT_TRUE(waitUntil(
+                dpy, [&] { return framesOn(dpy) == (k.killFirstOutright ? 1 : 2); }, 15000))
+                << second.process.err();
+            EXPECT_TRUE(second.process.running()) << second.process.err();
+            EXPECT_EQ(second.process.err(), "");
+        }
+        if (k.killFirstOutright) continue;
+        // The first one is undisturbed: its key still shows it.
+        pressKeys(dpy, kToggle);
+        EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shownWithFocus(); }));
+        EXPECT_TRUE(desk.console.process.running());
+    }
+}
+
+// A terminal that fails at once is given up on at once, with how its shell
+// ended after the command and what it printed above; one that runs but
+// never shows a window is given up on after the bound, and closed.
+TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
+    const std::string dir = tempDir();
+    writeFile(dir + "/usageterm", "#!/bin/sh\necho 'usage: usageterm [options]' >&2\nexit 2\n", true);
+    writeFile(dir + "/windowless", "#!/bin/sh\nsleep 60\n", true);
+    struct Case {
+        std::string term, printed, ending;
+        int deadlineMs;
+    } cases[] = {
+        {dir + "/usageterm", "usage: usageterm [options]\n", " (exit status 2)\n", 5000},
+        {"nosuchterm", "nosuchterm: not found\n", " (exit status 127)\n", 5000},
+        {dir + "/windowless", "", "\n", 20000},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.term);
+        XServer server;
+        server.setResources("dropcon.term: " + k.term + "\n");
+        Console c(server);
+        std::vector<pid_t> started;
+        waitUntil(
+            server.dpy(),
+            [&] { return !(started = descendantsOf(c.process.pid())).empty() || !c.process.running(); },
+            2000);
+        EXPECT_EQ(c.process.waitExit(k.deadlineMs), 1);
+        const std::string err = c.process.err();
+        // What the terminal printed, then the message as the last line.
+        const std::string line = "dropcon: terminal did not start: " + k.term + " -b 0 -into ";
+        const size_t at = err.rfind(line);
+        ASSERT_NE(at, std::string::npos) << err;
+        EXPECT_TRUE(at == 0 || err[at - 1] == '\n') << err;
+        EXPECT_TRUE(err.ends_with(" -name dropcon &" + k.ending)) << err;
+        EXPECT_NE(err.substr(0, at).find(k.printed), std::string::npos) << err;
+        EXPECT_TRUE(waitUntil(
+            server.dpy(), [&] { return stillRunning(started).empty(); }, 5000))
+            << stillRunning(started);
+    }
+}
+
+// SIGUSR1 toggles as the key does. One that comes during a slide or a drag
+// is taken after it: the console goes all the way, then back.
+TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
+    Desk desk("dropcon.aniDelay: 3000\n");
+    Console& c = desk.console;
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(c.ready()) << c.process.err();
+    enum During { kNothing, kSlide, kDrag };
+    struct Step {
+        const char* name;
+        During during;
+        bool shownAfter;
+    } steps[] = {
+        {"signal shows", kNothing, true},
+        {"signal during the slide up shows after it", kSlide, true},
+        {"signal hides", kNothing, false},
+        {"signal during the slide down hides after it", kSlide, false},
+        {"signal shows again", kNothing, true},
+        {"signal during a drag hides after the release", kDrag, false},
+    };
+    bool shown = false;
+    for (const Step& k : steps) {
+        SCOPED_TRACE(k.name);
+        Watcher watch(desk.server, c.frameWin);
+        if (k.during == kSlide) {
+            toggleAndAwaitFirstMove(desk.server, c.frameWin);
+            shown = !shown;
+        }
+        if (k.during == kDrag) {
+            movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
+            button(dpy, 1, true);
+            ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
+            movePointer(dpy, 50, c.terminal().height + 2 * c.rowHeight());
+        }
+        ASSERT_EQ(kill(c.process.pid(), SIGUSR1), 0);
+        shown = !shown;
+        ASSERT_EQ(shown, k.shownAfter);
+        if (k.during == kDrag) {
+            // Still dragging: the signal waits for the release.
+            movePointer(dpy, 50, c.terminal().height + 4 * c.rowHeight());
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && pointerGrabbed(dpy); }));
+            button(dpy, 1, false);
+        }
+        EXPECT_TRUE(
+            waitUntil(dpy, [&] { return shown ? desk.shownWithFocus() : desk.hiddenWithFocusBack(); }))
+            << "frame at y " << c.frame().y << ", focus " << focusOf(dpy) << " app " << desk.app
+            << " terminal " << c.termWin;
+        if (k.during == kSlide) {
+            watch.pump();
+            const int end = shown ? c.frame().y - c.frame().height : 0;
+            std::vector<int> ys = watch.ys();
+            EXPECT_NE(std::find(ys.begin(), ys.end(), end), ys.end()) << "the slide was not finished first";
+        }
+    }
+    EXPECT_TRUE(c.process.running());
+    EXPECT_EQ(c.process.err(), "");
+}

@@ -1,0 +1,81 @@
+// Test support: the processes behind windows, and whether they are gone.
+#include "tests/support/processes.h"
+
+#include <X11/Xatom.h>
+#include <dirent.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace xt {
+
+namespace {
+
+// The state letter and the parent from /proc/<pid>/stat; false when gone.
+bool statOf(pid_t pid, char& state, pid_t& parent) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The command name in parentheses may hold blanks: read after its end.
+    size_t close = text.rfind(')');
+    if (close == std::string::npos) return false;
+    std::istringstream rest(text.substr(close + 1));
+    rest >> state >> parent;
+    return static_cast<bool>(rest);
+}
+
+}  // namespace
+
+pid_t netWmPid(Display* dpy, Window window) {
+    Atom atom = XInternAtom(dpy, "_NET_WM_PID", False), type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    pid_t pid = 0;
+    if (XGetWindowProperty(dpy, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
+                           &data) == Success &&
+        data && count == 1 && format == 32)
+        pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return pid;
+}
+
+std::vector<pid_t> descendantsOf(pid_t root) {
+    std::vector<std::pair<pid_t, pid_t>> all;  // pid, parent
+    if (DIR* proc = opendir("/proc")) {
+        while (dirent* entry = readdir(proc)) {
+            pid_t pid = std::atoi(entry->d_name);
+            char state = 0;
+            pid_t parent = 0;
+            if (pid > 0 && statOf(pid, state, parent)) all.emplace_back(pid, parent);
+        }
+        closedir(proc);
+    }
+    std::vector<pid_t> found{root};
+    for (size_t i = 0; i < found.size(); ++i)
+        for (auto [pid, parent] : all)
+            if (parent == found[i]) found.push_back(pid);
+    found.erase(found.begin());
+    return found;
+}
+
+bool processGone(pid_t pid) {
+    char state = 0;
+    pid_t parent = 0;
+    return !statOf(pid, state, parent) || state == 'Z' || state == 'X';
+}
+
+std::string stillRunning(const std::vector<pid_t>& pids) {
+    std::string text;
+    for (pid_t pid : pids)
+        if (!processGone(pid)) {
+            std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
+            std::string command((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            for (char& c : command)
+                if (c == '\0') c = ' ';
+            text += std::to_string(pid) + " " + command + "\n";
+        }
+    return text;
+}
+
+}  // namespace xt

@@ -1,0 +1,21 @@
+// Test support: the processes behind windows, and whether they are gone.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace xt {
+
+// The process id a client put in _NET_WM_PID of its window, or 0.
+pid_t netWmPid(Display* dpy, Window window);
+// Every process below pid in the process tree (children, their children...).
+std::vector<pid_t> descendantsOf(pid_t pid);
+// True when the process no longer runs (gone, or a zombie nobody reaped yet).
+bool processGone(pid_t pid);
+// The processes of the list that still run, for a failure message.
+std::string stillRunning(const std::vector<pid_t>& pids);
+
+}  // namespace xt
