@@ -46,8 +46,8 @@ void noteTerminalExit() {
 }
 
 // Waits for the terminal's window to appear in the frame and to be mapped.
-// Only substructure events are taken; everything else stays queued for the
-// event loop. The window is named by the first CreateNotify or MapNotify of
+// Only the frame's substructure events are taken; everything else stays
+// queued for the event loop. The window is named by the first CreateNotify or MapNotify of
 // a child; when it was its creation, we go on until it is mapped, since the
 // size hints are only certain to be set by then and the focus can only be
 // given to a viewable window. None when the window was destroyed unmapped:
@@ -56,13 +56,32 @@ void noteTerminalExit() {
 // that ends well may have handed the work over (a client of a terminal
 // server, a wrapper script that starts the terminal in the background), so
 // its window is still waited for.
+// The frame's substructure events, and no other: a mask would take the
+// root's structure events too (a new screen size, monitors set or deleted),
+// which belong to the event loop.
+static Bool frameSubstructureEvent(Display*, XEvent* event, XPointer) {
+    switch (event->type) {
+        case CreateNotify:
+        case DestroyNotify:
+        case UnmapNotify:
+        case MapNotify:
+        case ReparentNotify:
+        case ConfigureNotify:
+        case GravityNotify:
+        case CirculateNotify:
+            return event->xany.window == console.frameWin;
+        default:
+            return False;
+    }
+}
+
 static Window awaitTerminalWindow() {
     Display* dpy = console.display;
     const long long deadline = monotonicMs() + kLaunchTimeoutMs;
     Window window = None;
     for (;;) {
         XEvent event;
-        while (XCheckMaskEvent(dpy, SubstructureNotifyMask, &event)) {
+        while (XCheckIfEvent(dpy, &event, frameSubstructureEvent, nullptr)) {
             if (event.type == CreateNotify && window == None &&
                 event.xcreatewindow.parent == console.frameWin)
                 window = event.xcreatewindow.window;
