@@ -23,12 +23,10 @@ void slideFrame(int start) {
     }
 }
 
-void showConsole() {
+void showConsole(Time when) {
     Display* dpy = console.display;
     XRaiseWindow(dpy, console.frameWin);
-    int revertTo = 0;
-    XGetInputFocus(dpy, &loop.savedFocus, &revertTo);
-    focusWindow(console.termWin);
+    takeFocusForShow(when);
     if (animated()) {
         // Other clients stand still while the console comes down.
         XGrabServer(dpy);
@@ -41,18 +39,16 @@ void showConsole() {
     if (console.height > 1) XResizeWindow(dpy, console.termWin, console.screenWidth, console.height - 1);
     XResizeWindow(dpy, console.termWin, console.screenWidth, console.height);
     loop.hidden = false;
+    settleShow();
 }
 
-void hideConsole() {
+void hideConsole(Time when) {
     Display* dpy = console.display;
-    Window focus = None;
-    int revertTo = 0;
-    XGetInputFocus(dpy, &focus, &revertTo);
     // The focus goes back only if it is still ours; if the user has moved
     // it elsewhere meanwhile, it stays there.
-    if (focus == console.termWin) returnFocus();
+    returnFocus(when);
     if (animated()) slideFrame(0);
     XMoveWindow(dpy, console.frameWin, console.xOffset, hiddenY());
-    XSync(dpy, False);
     loop.hidden = true;
+    settleHide();
 }

@@ -5,6 +5,10 @@
 
 #include <string>
 
+// The root window's events, selected in one place (main): property changes
+// announce workspace switches and "show desktop".
+constexpr long kRootEvents = PropertyChangeMask;
+
 // Everything the console knows: the X connection, the settings read from
 // the resource database, the two windows, the current size and the hotkeys.
 struct ConsoleState {
@@ -24,6 +28,7 @@ struct ConsoleState {
     int aniDelay = 40;
     int stepSize = 1;
     int restart = 0;
+    int refocus = 0;  // the toggle takes a lost focus back before it hides
     const char* term = "xterm";
 
     // The hotkeys, kept only as the keysym each one is recognised by.
@@ -39,6 +44,10 @@ struct ConsoleState {
     int height = 0;              // pixel height of the terminal window
     std::string command;         // shell command that launches the terminal
     long long launchedAtMs = 0;  // monotonic time of the last launch
+
+    // Root properties by which window managers announce a workspace switch.
+    Atom currentDesktopAtom = None;
+    Atom showingDesktopAtom = None;
 };
 
 // The event loop's own state: shown or not, full-screen or not, and where
@@ -49,6 +58,12 @@ struct LoopState {
     Window savedFocus = None;  // may also be PointerRoot, as the server says
     int savedHeight = 0;
     int quickExits = 0;  // terminals in a row that died right after launch
+    // Whether the terminal holds the keyboard focus, as its FocusIn and
+    // FocusOut events tell, and when (monotonic ms) it last lost it and the
+    // desktop last changed.
+    bool termFocused = false;
+    long long focusLostMs = -1000000;
+    long long desktopChangedMs = -1000000;
 };
 
 extern ConsoleState console;
@@ -69,15 +84,32 @@ void noteTerminalExit();
 
 // Interaction.
 [[noreturn]] void runEventLoop();
-void showConsole();
-void hideConsole();
+// Show and hide take the time of the event that caused them (CurrentTime
+// when there is none); the toggle shows a hidden console, hides a shown one
+// (or, with refocus, first takes a lost focus back).
+void showConsole(Time when = CurrentTime);
+void hideConsole(Time when = CurrentTime);
+void toggleConsole(Time when);
 void slideFrame(int start);
 void applySizeKeys(KeySym keysym);
 void dragResize();
 
-// Small helpers shared by the operations above.
+// The focus rules (interaction/focus.cpp).
 void focusWindow(Window window);
 // Gives the focus back to the window that had it before the console was
-// shown, while the console is shown.
-void returnFocus();
+// shown, but only while the terminal holds it; a saved window that has gone
+// or is unmapped gives way to the pointer's window.
+void returnFocus(Time when = CurrentTime);
+void watchDesktop();
+void watchTerminalFocus();
+void takeFocusForShow(Time when);
+void settleShow();
+void settleHide();
+void focusRelaunchedTerminal(bool terminalHadFocus);
+bool terminalHoldsFocus();
+void onCrossing(const XCrossingEvent& event);
+void onFocusChange(const XFocusChangeEvent& event);
+void onRootProperty(const XPropertyEvent& event);
+
+// Small helpers shared by the operations above.
 long long monotonicMs();

@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
     console.screen = DefaultScreen(console.display);
     console.root = RootWindow(console.display, console.screen);
     XSetErrorHandler(onXError);
+    XSelectInput(console.display, console.root, kRootEvents);
+    watchDesktop();
     console.resizeCursor = XCreateFontCursor(console.display, XC_double_arrow);
 
     readSettings();

@@ -1,0 +1,189 @@
+// The focus rules: who gets the keyboard on show, hide, the pointer's crossings, a workspace switch and a
+// relaunch.
+#include <X11/Xlib.h>
+
+#include "interaction/focusrules.h"
+#include "startup/dropcon.h"
+
+void focusWindow(Window window) { XSetInputFocus(console.display, window, RevertToPointerRoot, CurrentTime); }
+
+static void focusAt(Window window, Time when) {
+    XSetInputFocus(console.display, window, RevertToPointerRoot, when);
+}
+
+static int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+// Whether the window can take the focus. A window that has gone away
+// meanwhile is an expected answer here, not an error worth reporting.
+static bool viewable(Window window) {
+    // Errors of requests still in flight belong to the usual handler.
+    if (LastKnownRequestProcessed(console.display) != NextRequest(console.display) - 1)
+        XSync(console.display, False);
+    XErrorHandler previous = XSetErrorHandler(ignoreXError);
+    XWindowAttributes attributes;
+    Status found = XGetWindowAttributes(console.display, window, &attributes);
+    XSetErrorHandler(previous);
+    return found && attributes.map_state == IsViewable;
+}
+
+static Window currentFocus() {
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(console.display, &focus, &revertTo);
+    return focus;
+}
+
+// Whether the keyboard is the terminal's, given where the server says the
+// focus is. When the terminal's window goes while it has the focus, X
+// reverts the focus to PointerRoot (as we ask with every focus change), so
+// on a shown console a PointerRoot focus with the terminal gone still
+// counts as the terminal's: the one it had is handed back.
+static bool heldByTerminal(Window focus) {
+    if (focus == console.termWin || focus == console.frameWin) return true;
+    return !loop.hidden && (focus == PointerRoot || focus == None) && !viewable(console.termWin);
+}
+
+bool terminalHoldsFocus() { return heldByTerminal(currentFocus()); }
+
+void returnFocus(Time when) {
+    if (loop.savedFocus == None) return;
+    Display* dpy = console.display;
+    // Checked and set under a short server grab: no window manager can move
+    // the focus in between (a focus-follows-mouse one focusing the window the
+    // pointer went to), and only a focus that is still ours is handed back.
+    XGrabServer(dpy);
+    if (heldByTerminal(currentFocus())) {
+        // When the window that had the focus is gone or unmapped, the focus
+        // goes to the pointer's window: left on the terminal it would send
+        // the keys into a console that is out of sight.
+        if (loop.savedFocus != PointerRoot && !viewable(loop.savedFocus))
+            focusAt(PointerRoot, when);
+        else
+            focusAt(loop.savedFocus, when);
+    }
+    XUngrabServer(dpy);
+    XFlush(dpy);
+}
+
+void watchDesktop() {
+    char names[][24] = {"_NET_CURRENT_DESKTOP", "_NET_SHOWING_DESKTOP"};
+    char* list[] = {names[0], names[1]};
+    Atom atoms[2] = {None, None};
+    XInternAtoms(console.display, list, 2, False, atoms);
+    console.currentDesktopAtom = atoms[0];
+    console.showingDesktopAtom = atoms[1];
+}
+
+void watchTerminalFocus() {
+    // Each client selects its own events on a window: this does not disturb
+    // the terminal's own selection.
+    XSelectInput(console.display, console.termWin, FocusChangeMask);
+    loop.termFocused = false;
+}
+
+void takeFocusForShow(Time when) {
+    // The window to hand the focus back to; never the terminal itself.
+    Window focus = currentFocus();
+    if (focus != console.termWin && focus != console.frameWin) loop.savedFocus = focus;
+    focusAt(console.termWin, when);
+}
+
+// Drops the crossing events of the frame that are queued. A slide moves
+// the frame under a resting pointer: the enters and leaves it causes are
+// not the user's doing and must not undo the focus that show or hide set.
+static Window dropOwnCrossings() {
+    // The round trip brings in every event the slide caused.
+    Window focus = currentFocus();
+    XEvent event;
+    while (XCheckWindowEvent(console.display, console.frameWin, EnterWindowMask | LeaveWindowMask, &event)) {
+    }
+    return focus;
+}
+
+void settleShow() {
+    Window focus = dropOwnCrossings();
+    // The focus still where show found it: the server ignored show's request
+    // as older than the last focus change (a window manager that set the
+    // focus with a later time while the key press was queued). The user
+    // asked for the console: take it now.
+    if (focus == loop.savedFocus && focus != console.termWin) focusWindow(console.termWin);
+}
+
+void settleHide() {
+    Window focus = dropOwnCrossings();
+    // A hidden console never keeps the focus, even when hide's timed
+    // request lost to a later focus change.
+    if (focus == console.termWin || focus == console.frameWin) returnFocus(CurrentTime);
+}
+
+void focusRelaunchedTerminal(bool terminalHadFocus) {
+    // A hidden console does not take the focus: keys typed into a terminal
+    // that is out of sight would be lost to the user; nor does one whose
+    // focus the user has taken elsewhere.
+    if (!loop.hidden && terminalHadFocus) focusWindow(console.termWin);
+}
+
+// Takes the focus back into a shown console after the window manager moved
+// it away as it switched workspaces: the console stays in front on every
+// workspace, and the keys must go where the user is looking. The window the
+// window manager chose becomes the one the next hide returns to.
+static void reclaimFocus() {
+    if (loop.hidden) return;
+    Window focus = currentFocus();
+    if (heldByTerminal(focus)) return;
+    if (focus != None) loop.savedFocus = focus;
+    XRaiseWindow(console.display, console.frameWin);
+    focusWindow(console.termWin);
+    loop.desktopChangedMs = loop.focusLostMs = -1000000;
+}
+
+void onCrossing(const XCrossingEvent& event) {
+    switch (crossingAction(event.type, event.mode, event.detail, loop.hidden)) {
+        case CrossingAction::takeFocus:
+            focusAt(console.termWin, event.time);
+            break;
+        case CrossingAction::returnFocus:
+            returnFocus(event.time);
+            break;
+        case CrossingAction::none:
+            break;
+    }
+}
+
+void onFocusChange(const XFocusChangeEvent& event) {
+    if (event.window != console.termWin) return;
+    int held = focusHeld(event.type, event.mode, event.detail);
+    if (held < 0) return;
+    loop.termFocused = held == 1;
+    if (held) return;
+    // Window managers differ in whether the focus moves before or after the
+    // desktop property changes: each of the two events looks for the other.
+    loop.focusLostMs = monotonicMs();
+    if (lostToDesktopChange(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus();
+}
+
+void onRootProperty(const XPropertyEvent& event) {
+    if (event.window != console.root) return;
+    if (event.atom != console.currentDesktopAtom && event.atom != console.showingDesktopAtom) return;
+    loop.desktopChangedMs = monotonicMs();
+    if (!loop.termFocused && lostToDesktopChange(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus();
+}
+
+void toggleConsole(Time when) {
+    if (loop.hidden) {
+        showConsole(when);
+        return;
+    }
+    if (console.refocus && !loop.termFocused) {
+        // The focus was moved away while the console stayed in front: the
+        // press brings the keyboard back rather than hiding the console.
+        Window focus = currentFocus();
+        if (!heldByTerminal(focus)) {
+            if (focus != None) loop.savedFocus = focus;
+            XRaiseWindow(console.display, console.frameWin);
+            focusAt(console.termWin, when);
+            return;
+        }
+    }
+    hideConsole(when);
+}

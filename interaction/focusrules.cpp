@@ -1,0 +1,25 @@
+// Pure rules behind the focus: which crossing and focus events count, and when a lost focus is taken back.
+#include "interaction/focusrules.h"
+
+#include <X11/Xlib.h>
+
+CrossingAction crossingAction(int type, int mode, int detail, bool hidden) {
+    if (hidden || mode == NotifyGrab || mode == NotifyUngrab) return CrossingAction::none;
+    if (type == EnterNotify) return CrossingAction::takeFocus;
+    // From the handle into the terminal: the pointer is still in the console.
+    if (type == LeaveNotify && detail != NotifyInferior) return CrossingAction::returnFocus;
+    return CrossingAction::none;
+}
+
+int focusHeld(int type, int mode, int detail) {
+    if (mode == NotifyGrab || mode == NotifyUngrab) return -1;
+    if (detail == NotifyPointer || detail == NotifyPointerRoot || detail == NotifyDetailNone) return -1;
+    // Between the terminal's window and one inside it the focus stays ours.
+    if (type == FocusIn || detail == NotifyInferior) return 1;
+    return 0;
+}
+
+bool lostToDesktopChange(long long lostMs, long long changedMs) {
+    long long apart = lostMs > changedMs ? lostMs - changedMs : changedMs - lostMs;
+    return apart <= kDesktopFocusWindowMs;
+}
