@@ -1,5 +1,6 @@
 // The focus rules: who gets the keyboard on show, hide, the pointer's crossings, a workspace switch and a
 // relaunch.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include "interaction/focusrules.h"
@@ -46,6 +47,7 @@ static bool heldByTerminal(Window focus) {
 bool terminalHoldsFocus() { return heldByTerminal(currentFocus()); }
 
 void returnFocus(Time when) {
+    loop.focusTakenMs = -1000000;  // a loss from now on is our own doing
     if (loop.savedFocus == None) return;
     Display* dpy = console.display;
     // Checked and set under a short server grab: no window manager can move
@@ -66,12 +68,13 @@ void returnFocus(Time when) {
 }
 
 void watchDesktop() {
-    char names[][24] = {"_NET_CURRENT_DESKTOP", "_NET_SHOWING_DESKTOP"};
-    char* list[] = {names[0], names[1]};
-    Atom atoms[2] = {None, None};
-    XInternAtoms(console.display, list, 2, False, atoms);
+    char names[][24] = {"_NET_CURRENT_DESKTOP", "_NET_SHOWING_DESKTOP", "_NET_ACTIVE_WINDOW"};
+    char* list[] = {names[0], names[1], names[2]};
+    Atom atoms[3] = {None, None, None};
+    XInternAtoms(console.display, list, 3, False, atoms);
     console.currentDesktopAtom = atoms[0];
     console.showingDesktopAtom = atoms[1];
+    console.activeWindowAtom = atoms[2];
 }
 
 void watchTerminalFocus() {
@@ -81,11 +84,18 @@ void watchTerminalFocus() {
     loop.termFocused = false;
 }
 
+// The console takes the focus (show, refocus) with the key press's time.
+static void takeFocus(Time when) {
+    focusAt(console.termWin, when);
+    loop.focusTakenMs = monotonicMs();
+    loop.focusTakenTime = when;
+}
+
 void takeFocusForShow(Time when) {
     // The window to hand the focus back to; never the terminal itself.
     Window focus = currentFocus();
     if (focus != console.termWin && focus != console.frameWin) loop.savedFocus = focus;
-    focusAt(console.termWin, when);
+    takeFocus(when);
 }
 
 // Drops the crossing events of the frame that are queued. A slide moves
@@ -102,11 +112,10 @@ static Window dropOwnCrossings() {
 
 void settleShow() {
     Window focus = dropOwnCrossings();
-    // The focus still where show found it: the server ignored show's request
-    // as older than the last focus change (a window manager that set the
-    // focus with a later time while the key press was queued). The user
-    // asked for the console: take it now.
-    if (focus == loop.savedFocus && focus != console.termWin) focusWindow(console.termWin);
+    // The focus back where show found it: a window manager answered the
+    // toggle key by focusing its own choice again (see reclaimFocus). The
+    // user asked for the console: take it now.
+    if (focus == loop.savedFocus && focus != console.termWin) focusAt(console.termWin, loop.focusTakenTime);
 }
 
 void settleHide() {
@@ -124,17 +133,23 @@ void focusRelaunchedTerminal(bool terminalHadFocus) {
 }
 
 // Takes the focus back into a shown console after the window manager moved
-// it away as it switched workspaces: the console stays in front on every
-// workspace, and the keys must go where the user is looking. The window the
-// window manager chose becomes the one the next hide returns to.
-static void reclaimFocus() {
+// it away, as it switched workspaces (the console stays in front on every
+// workspace, and the keys must go where the user is looking) or right after
+// the console took it. The window the window manager chose becomes the one
+// the next hide returns to.
+static void reclaimFocus(bool afterTake) {
     if (loop.hidden) return;
     Window focus = currentFocus();
-    if (heldByTerminal(focus)) return;
+    if (heldByTerminal(focus) || (afterTake && focus != loop.savedFocus)) return;
     if (focus != None) loop.savedFocus = focus;
     XRaiseWindow(console.display, console.frameWin);
-    focusWindow(console.termWin);
-    loop.desktopChangedMs = loop.focusLostMs = -1000000;
+    // No event of ours caused a workspace switch: CurrentTime. The other
+    // case answers i3, which meets the toggle key's grab (it moves the focus
+    // to the root for the press) by focusing its own window again with the
+    // press's own time: of two requests with equal times the later wins, so
+    // the press's time, sent again now, takes it back without making i3's
+    // next requests look stale.
+    focusAt(console.termWin, afterTake ? loop.focusTakenTime : CurrentTime);
 }
 
 void onCrossing(const XCrossingEvent& event) {
@@ -159,14 +174,45 @@ void onFocusChange(const XFocusChangeEvent& event) {
     // Window managers differ in whether the focus moves before or after the
     // desktop property changes: each of the two events looks for the other.
     loop.focusLostMs = monotonicMs();
-    if (lostToDesktopChange(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus();
+    if (closeInTime(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus(false);
+    // Right after the console took the focus, the window it took it from
+    // gets it back: a window manager undoing the console's show.
+    else if (closeInTime(loop.focusLostMs, loop.focusTakenMs))
+        reclaimFocus(true);
+}
+
+// The window the window manager has made its active one, or None.
+static Window activeWindow() {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window active = None;
+    if (XGetWindowProperty(console.display, console.root, console.activeWindowAtom, 0, 1, False, XA_WINDOW,
+                           &type, &format, &count, &after, &data) == Success &&
+        data && format == 32 && count == 1)
+        active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return active;
 }
 
 void onRootProperty(const XPropertyEvent& event) {
     if (event.window != console.root) return;
+    // While the console is shown, the window the window manager makes
+    // active is where the focus goes back to: a focus-follows-mouse one
+    // activates the window the pointer went to, and does not focus it again
+    // when the pointer next goes there from the console (the console's
+    // window is none of its business).
+    if (event.atom == console.activeWindowAtom) {
+        if (loop.hidden || event.state != PropertyNewValue) return;
+        Window active = activeWindow();
+        if (active != None && active != console.frameWin && active != console.termWin)
+            loop.savedFocus = active;
+        return;
+    }
     if (event.atom != console.currentDesktopAtom && event.atom != console.showingDesktopAtom) return;
     loop.desktopChangedMs = monotonicMs();
-    if (!loop.termFocused && lostToDesktopChange(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus();
+    if (!loop.termFocused && closeInTime(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus(false);
 }
 
 void toggleConsole(Time when) {
@@ -181,7 +227,7 @@ void toggleConsole(Time when) {
         if (!heldByTerminal(focus)) {
             if (focus != None) loop.savedFocus = focus;
             XRaiseWindow(console.display, console.frameWin);
-            focusAt(console.termWin, when);
+            takeFocus(when);
             return;
         }
     }

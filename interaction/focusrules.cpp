@@ -19,7 +19,7 @@ int focusHeld(int type, int mode, int detail) {
     return 0;
 }
 
-bool lostToDesktopChange(long long lostMs, long long changedMs) {
-    long long apart = lostMs > changedMs ? lostMs - changedMs : changedMs - lostMs;
-    return apart <= kDesktopFocusWindowMs;
+bool closeInTime(long long aMs, long long bMs) {
+    long long apart = aMs > bMs ? aMs - bMs : bMs - aMs;
+    return apart <= kWmFocusMoveMs;
 }

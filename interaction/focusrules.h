@@ -18,9 +18,10 @@ CrossingAction crossingAction(int type, int mode, int detail, bool hidden);
 // window under a PointerRoot focus).
 int focusHeld(int type, int mode, int detail);
 
-// How close (ms) a loss of the focus and a workspace switch must come to be
-// taken as one: the window manager moved the focus as it switched.
-constexpr long long kDesktopFocusWindowMs = 500;
+// How close (ms) a loss of the focus must come to a workspace switch, or
+// follow the console's own taking of the focus, to be taken as the window
+// manager's doing rather than the user's.
+constexpr long long kWmFocusMoveMs = 500;
 
-// Whether a focus lost at lostMs came with a desktop change at changedMs.
-bool lostToDesktopChange(long long lostMs, long long changedMs);
+// Whether two moments (monotonic ms) are that close, in either order.
+bool closeInTime(long long aMs, long long bMs);

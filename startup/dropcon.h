@@ -48,6 +48,7 @@ struct ConsoleState {
     // Root properties by which window managers announce a workspace switch.
     Atom currentDesktopAtom = None;
     Atom showingDesktopAtom = None;
+    Atom activeWindowAtom = None;  // the window manager's focused window
 };
 
 // The event loop's own state: shown or not, full-screen or not, and where
@@ -59,10 +60,12 @@ struct LoopState {
     int savedHeight = 0;
     int quickExits = 0;  // terminals in a row that died right after launch
     // Whether the terminal holds the keyboard focus, as its FocusIn and
-    // FocusOut events tell, and when (monotonic ms) it last lost it and the
-    // desktop last changed.
+    // FocusOut events tell, and when (monotonic ms) it last lost it, the
+    // console last took it (show, refocus) and the desktop last changed.
     bool termFocused = false;
     long long focusLostMs = -1000000;
+    long long focusTakenMs = -1000000;
+    Time focusTakenTime = CurrentTime;  // the time the console took it with
     long long desktopChangedMs = -1000000;
 };
 
@@ -85,8 +88,9 @@ void noteTerminalExit();
 // Interaction.
 [[noreturn]] void runEventLoop();
 // Show and hide take the time of the event that caused them (CurrentTime
-// when there is none); the toggle shows a hidden console, hides a shown one
-// (or, with refocus, first takes a lost focus back).
+// when there is none) and set the focus with it; the toggle shows a hidden
+// console, hides a shown one (or, with refocus, first takes a lost focus
+// back).
 void showConsole(Time when = CurrentTime);
 void hideConsole(Time when = CurrentTime);
 void toggleConsole(Time when);

@@ -54,7 +54,9 @@ resources)
     sed -E 's/^[a-zA-Z]+\((resource\()?"([A-Za-z]+)"\)?, "?([^"]+)"?$/\2 \3/')
   [ "$(wc -l <<<"$defaults")" -ge 8 ] || fail "found too few defaults in $settings: $defaults"
   while read -r name value; do
-    tag=$(resources_section | awk -v n="$name" 'tag && $2 == n {print; exit} {tag = /^\.TP/}')
+    # No early exit in awk: under pipefail the section's writer would die
+    # of SIGPIPE once the section is longer than a pipe's buffer.
+    tag=$(resources_section | awk -v n="$name" 'tag && $2 == n && !found {print; found = 1} {tag = /^\.TP/}')
     [[ "$tag" == *"default $value)"* ]] || fail "dropcon.1 gives $name as '$tag', the program's default is $value"
     awk -v n="dropcon.$name:" -v v="$value" '$1 == n && $2 == v && NF == 2 {found = 1} END {exit !found}' "$example" ||
       fail "$example does not set $name to its default $value"

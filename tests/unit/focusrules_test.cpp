@@ -43,11 +43,11 @@ TEST(FocusHeld, KeyboardGrabsAndPointerDetailsSayNothing) {
     EXPECT_EQ(focusHeld(FocusIn, NotifyNormal, NotifyPointer), -1);
 }
 
-TEST(LostToDesktopChange, EitherOrderWithinHalfASecond) {
-    EXPECT_TRUE(lostToDesktopChange(10000, 10000));
-    EXPECT_TRUE(lostToDesktopChange(10000, 10500));
-    EXPECT_TRUE(lostToDesktopChange(10500, 10000));
-    EXPECT_FALSE(lostToDesktopChange(10000, 10501));
-    EXPECT_FALSE(lostToDesktopChange(12000, 10000));
-    EXPECT_FALSE(lostToDesktopChange(10000, -1000000));  // no switch yet
+TEST(CloseInTime, EitherOrderWithinHalfASecond) {
+    EXPECT_TRUE(closeInTime(10000, 10000));
+    EXPECT_TRUE(closeInTime(10000, 10500));
+    EXPECT_TRUE(closeInTime(10500, 10000));
+    EXPECT_FALSE(closeInTime(10000, 10501));
+    EXPECT_FALSE(closeInTime(12000, 10000));
+    EXPECT_FALSE(closeInTime(10000, -1000000));  // no switch yet
 }
