@@ -98,9 +98,10 @@ void takeFocusForShow(Time when) {
     takeFocus(when);
 }
 
-// Drops the crossing events of the frame that are queued. A slide moves
-// the frame under a resting pointer: the enters and leaves it causes are
-// not the user's doing and must not undo the focus that show or hide set.
+// Drops the crossing events of the frame that are queued. A slide (or a
+// size key) moves the frame's edge past a resting pointer: the enters and
+// leaves it causes are not the user's doing and must not undo the focus
+// that show or hide set.
 static Window dropOwnCrossings() {
     // The round trip brings in every event the slide caused.
     Window focus = currentFocus();
@@ -108,6 +109,12 @@ static Window dropOwnCrossings() {
     while (XCheckWindowEvent(console.display, console.frameWin, EnterWindowMask | LeaveWindowMask, &event)) {
     }
     return focus;
+}
+
+void settleResize() {
+    // A console that grows or shrinks under a resting pointer crosses it
+    // too; the user who pressed a size key is typing in the console.
+    dropOwnCrossings();
 }
 
 void settleShow() {

@@ -19,6 +19,7 @@ static void onKeyPress(KeySym keysym, Time when) {
         toggleConsole(when);
     } else if (!loop.hidden) {
         applySizeKeys(keysym);
+        settleResize();
     }
 }
 

@@ -109,6 +109,7 @@ void watchTerminalFocus();
 void takeFocusForShow(Time when);
 void settleShow();
 void settleHide();
+void settleResize();
 void focusRelaunchedTerminal(bool terminalHadFocus);
 bool terminalHoldsFocus();
 void onCrossing(const XCrossingEvent& event);

@@ -152,6 +152,25 @@ TEST_P(UnderWm, HidingWithThePointerInTheConsoleHandsTheKeysBack) {
     EXPECT_EQ(s.consoleGot(), "");
 }
 
+TEST(Focus, ShrinkingTheConsoleAwayFromThePointerKeepsTheKeysInIt) {
+    Scene s(Wm::none, "dropcon.consoleHeight: 4\n");
+    ASSERT_TRUE(s.ready()) << s.state();
+    ASSERT_TRUE(s.show()) << s.state();
+    const int row = s.console->rowHeight();
+    movePointer(s.dpy(), 300, 3 * row + row / 2);  // into the last row
+    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.term(); })) << s.state();
+    pressKeys(s.dpy(), {"Control_L", "KP_Subtract"});
+    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return s.console->terminal().height == 3 * row; })) << s.state();
+    ASSERT_TRUE(s.typeInto("ls", nullptr)) << s.state();
+    // As after a show, the pointer outside leaves the focus in the console
+    // until the user moves the pointer in and out again.
+    movePointer(s.dpy(), 300, 380);
+    ASSERT_TRUE(s.typeInto("pwd", nullptr)) << s.state();
+    movePointer(s.dpy(), 300, 20);
+    movePointer(s.dpy(), 300, 380);
+    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.a->window; })) << s.state();
+}
+
 TEST_P(UnderWm, LeavingTheConsoleLeavesTheKeysWhereTheWindowManagerPutsThem) {
     Scene s(GetParam(), "");
     ASSERT_TRUE(s.ready()) << s.state();

@@ -156,8 +156,7 @@ Window selectionOwner(Display* dpy, const std::string& selection);
 // Starts a long-running client on the server (a window manager, a
 // compositor) and waits until it owns the selection that announces it.
 std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std::string>& argv,
-                                    const std::string& selection,
-                                    const std::vector<std::string>& extraEnv = {});
+                                    const std::string& selection, const std::vector<std::string>& extraEnv = {});
 
 std::string dropconBinary();
 // Counts the "XError caught" lines in a stream's text.
