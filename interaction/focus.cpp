@@ -159,13 +159,44 @@ static void reclaimFocus(bool afterTake) {
     focusAt(console.termWin, afterTake ? loop.focusTakenTime : CurrentTime);
 }
 
+// Gives the terminal the focus for an enter, if the pointer is still in the
+// console: checked and set under a short server grab. An enter read late,
+// after the pointer went on to another window, would otherwise take the
+// focus from the window a focus-follows-mouse window manager has just given
+// it to (with the same time, and of equal times the later request wins).
+static void takeFocusUnderPointer(Time when) {
+    Display* dpy = console.display;
+    XGrabServer(dpy);
+    Window rootReturn = None, child = None;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    if (XQueryPointer(dpy, console.root, &rootReturn, &child, &rootX, &rootY, &x, &y, &mask) &&
+        child == console.frameWin)
+        focusAt(console.termWin, when);
+    XUngrabServer(dpy);
+    XFlush(dpy);
+}
+
+static bool ofGrab(const XCrossingEvent& event) {
+    return event.mode == NotifyGrab || event.mode == NotifyUngrab;
+}
+
 void onCrossing(const XCrossingEvent& event) {
-    switch (crossingAction(event.type, event.mode, event.detail, loop.hidden)) {
+    // Only the latest crossing queued for the frame says where the pointer
+    // is now. Acting on a stale enter after the pointer has already left
+    // would take the focus from the window a focus-follows-mouse window
+    // manager has just given it to, and the leave would then hand it to the
+    // saved window instead.
+    XCrossingEvent last = event;
+    XEvent next;
+    while (XCheckWindowEvent(console.display, console.frameWin, EnterWindowMask | LeaveWindowMask, &next))
+        if (!ofGrab(next.xcrossing) || ofGrab(last)) last = next.xcrossing;
+    switch (crossingAction(last.type, last.mode, last.detail, loop.hidden)) {
         case CrossingAction::takeFocus:
-            focusAt(console.termWin, event.time);
+            takeFocusUnderPointer(last.time);
             break;
         case CrossingAction::returnFocus:
-            returnFocus(event.time);
+            returnFocus(last.time);
             break;
         case CrossingAction::none:
             break;

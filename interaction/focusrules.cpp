@@ -5,9 +5,11 @@
 
 CrossingAction crossingAction(int type, int mode, int detail, bool hidden) {
     if (hidden || mode == NotifyGrab || mode == NotifyUngrab) return CrossingAction::none;
-    if (type == EnterNotify) return CrossingAction::takeFocus;
-    // From the handle into the terminal: the pointer is still in the console.
-    if (type == LeaveNotify && detail != NotifyInferior) return CrossingAction::returnFocus;
+    // A leave from the handle into the terminal leaves the pointer in the
+    // console: as good as an enter.
+    if (type == EnterNotify || (type == LeaveNotify && detail == NotifyInferior))
+        return CrossingAction::takeFocus;
+    if (type == LeaveNotify) return CrossingAction::returnFocus;
     return CrossingAction::none;
 }
 

@@ -6,10 +6,10 @@
 // What a crossing event of the frame asks of the focus.
 enum class CrossingAction { none, takeFocus, returnFocus };
 
-// Entering the console takes the focus, leaving it for a window outside
-// gives it back. Nothing for a hidden console, nothing for the crossings of
-// a pointer grab (NotifyGrab, NotifyUngrab: a drag of the handle, a window
-// manager's grab), nothing for a leave into the terminal.
+// Entering the console (or leaving the handle for the terminal) takes the
+// focus, leaving it for a window outside gives it back. Nothing for a
+// hidden console, nothing for the crossings of a pointer grab (NotifyGrab,
+// NotifyUngrab: a drag of the handle, a window manager's grab).
 CrossingAction crossingAction(int type, int mode, int detail, bool hidden);
 
 // What a FocusIn or FocusOut of the terminal's window says: 1 the terminal

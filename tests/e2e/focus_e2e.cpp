@@ -34,8 +34,22 @@ struct Scene {
         console = std::make_unique<Console>(server, std::vector<std::string>{"-e", logger});
     }
     bool ready() {
-        return desktop.up() && console->ready() &&
-               waitUntil(dpy(), [&] { return readFile(dir + "/log").empty() && fileExists(); });
+        if (!desktop.up() || !console->ready()) return false;
+        nudges = std::make_unique<Watcher>(server, term());
+        return waitUntil(dpy(), [&] { return readFile(dir + "/log").empty() && fileExists(); });
+    }
+    // Waits until the console has come down this many times since it was
+    // ready: every show nudges the terminal's height by a pixel and back. A
+    // burst of toggles passes through hidden states on its way; only the
+    // count tells the last hide from the ones before it.
+    bool shownTimes(int count) {
+        const int nudged = console->terminal().height - 1;
+        return nudges->waitUntil([&] {
+            int n = 0;
+            for (const XEvent& e : nudges->events)
+                n += e.type == ConfigureNotify && e.xconfigure.height == nudged;
+            return n == count;
+        });
     }
     bool fileExists() { return access((dir + "/log").c_str(), F_OK) == 0; }
     Display* dpy() { return server.dpy(); }
@@ -85,6 +99,7 @@ struct Scene {
     std::string dir;
     std::unique_ptr<AppWindow> a, b;
     std::unique_ptr<Console> console;
+    std::unique_ptr<Watcher> nudges;  // the terminal's configure events
 };
 
 std::string wmName(const testing::TestParamInfo<Wm>& info) { return nameOf(info.param); }
@@ -133,13 +148,16 @@ TEST_P(UnderWm, ShowAndHideKeepTheKeysWithTheRightWindow) {
 TEST_P(UnderWm, HidingWithThePointerInTheConsoleHandsTheKeysBack) {
     Scene s(GetParam(), "");
     ASSERT_TRUE(s.ready()) << s.state();
+    int shows = 0;
     for (int toggles : {1, 19}) {
         SCOPED_TRACE("toggles before the last hide: " + std::to_string(toggles));
         ASSERT_TRUE(s.show()) << s.state();
+        shows += 1 + toggles / 2;
         movePointer(s.dpy(), 300, 20);  // into the terminal
         ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.term(); })) << s.state();
         // A burst: the presses queue up behind the slides.
         for (int i = 0; i < toggles; ++i) pressKeys(s.dpy(), kToggle);
+        ASSERT_TRUE(s.shownTimes(shows)) << s.state();
         ASSERT_TRUE(waitUntil(s.dpy(), [&] {
             return s.console->hiddenAt() && focusOf(s.dpy()) == s.a->window;
         })) << s.state();
@@ -265,6 +283,7 @@ TEST_P(UnderWm, TypingWhileTogglingLandsEveryKeyOnceAndNoneInTheHiddenConsole) {
         typed += letter;
     }
     XSync(dpy, False);
+    ASSERT_TRUE(s.shownTimes(10)) << s.state();
     ASSERT_TRUE(waitUntil(dpy, [&] { return s.console->hiddenAt() && focusOf(dpy) == s.a->window; }))
         << s.state();
     // Every key once, in the console or in A.

@@ -16,9 +16,10 @@ TEST(CrossingAction, TableOfCrossings) {
         {EnterNotify, NotifyNormal, NotifyInferior, false, CrossingAction::takeFocus},  // terminal to handle
         {LeaveNotify, NotifyNormal, NotifyNonlinear, false, CrossingAction::returnFocus},
         {LeaveNotify, NotifyNormal, NotifyAncestor, false, CrossingAction::returnFocus},
-        {LeaveNotify, NotifyNormal, NotifyInferior, false, CrossingAction::none},  // handle to terminal
+        {LeaveNotify, NotifyNormal, NotifyInferior, false, CrossingAction::takeFocus},  // handle to terminal
         // A hidden console never takes the focus, nor hands it back again.
         {EnterNotify, NotifyNormal, NotifyInferior, true, CrossingAction::none},
+        {LeaveNotify, NotifyNormal, NotifyInferior, true, CrossingAction::none},
         {LeaveNotify, NotifyNormal, NotifyNonlinear, true, CrossingAction::none},
         // The crossings of a pointer grab (a drag of the handle) move nothing.
         {LeaveNotify, NotifyGrab, NotifyNonlinear, false, CrossingAction::none},
