@@ -1,5 +1,4 @@
-// The focus rules: who gets the keyboard on show, hide, the pointer's crossings, a workspace switch and a
-// relaunch.
+// The focus rules: who gets the keyboard on show, hide, crossings, workspace switches and relaunches.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 

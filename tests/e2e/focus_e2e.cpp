@@ -79,19 +79,13 @@ struct Scene {
         typeText(dpy(), text);
         return waitUntil(dpy(), [&] { return (app ? app->typed() : consoleGot()) == before + text; });
     }
+    // What the failure message shows: where the focus and the keys went.
     std::string state() {
-        if (!console) return desktop.error;
-        if (getenv("WMLOG") && desktop.process) std::fprintf(stderr, "%s\n", desktop.process->out().c_str());
-        if (getenv("WMLOG")) std::fprintf(stderr, "CONSOLE:\n%s\n", console->process.err().c_str());
-        std::string kids;
-        for (Window w : childrenOf(dpy(), console->frameWin)) kids += std::to_string(w) + " ";
-        return "frame children " + kids + "frame " + std::to_string(console->frameWin) + " terminal " +
-               std::to_string(console->termWin) + " mapped " + std::to_string(console->terminal().mapped) +
-               " log exists " + std::to_string(fileExists()) + " focus " + std::to_string(focusOf(dpy())) +
-               " (terminal " + std::to_string(term()) + ", A " + std::to_string(a->window) + ", B " +
-               std::to_string(b->window) + ") frame y " + std::to_string(console->frame().y) +
-               " console got \"" + consoleGot() + "\" A got \"" + a->typed() + "\" B got \"" + b->typed() +
-               "\"";
+        if (!console || !a) return desktop.error;
+        return "focus " + std::to_string(focusOf(dpy())) + " (terminal " + std::to_string(term()) + ", A " +
+               std::to_string(a->window) + ", B " + std::to_string(b->window) + ") frame y " +
+               std::to_string(console->frame().y) + " console got \"" + consoleGot() + "\" A got \"" +
+               a->typed() + "\" B got \"" + b->typed() + "\"";
     }
 
     XServer server;

@@ -1,5 +1,4 @@
-// Test support: a window manager on a test's server, managed application windows that record their keys, and
-// workspace switches.
+// Test support: window managers on a test's server, managed windows that record keys, workspace switches.
 #include <gtest/gtest.h>
 
 #include "tests/support/desktop.h"
@@ -112,7 +111,7 @@ Desktop::Desktop(XServer& s, Wm w) : server(s), wm(w), dir(tempDir()) {
             // Without a configuration, an empty home makes i3 start its
             // set-up wizard, which takes the focus.
             writeFile(dir + "/i3.config", kI3Config);
-            argv = {"i3", "-d", "all", "-c", dir + "/i3.config"};
+            argv = {"i3", "-c", dir + "/i3.config"};
             break;
         case Wm::fluxbox:
             argv = {"fluxbox"};

@@ -1,5 +1,4 @@
-// Test support: a window manager on a test's server, managed application windows that record their keys, and
-// workspace switches.
+// Test support: window managers on a test's server, managed windows that record keys, workspace switches.
 #pragma once
 
 #include <X11/Xlib.h>
