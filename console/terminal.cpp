@@ -112,6 +112,7 @@ void launchTerminal(bool firstLaunch) {
         noteTerminalExit();
     }
     XSetWindowBorderWidth(dpy, console.termWin, 0);
+    watchTerminalFocus();
 
     if (XSizeHints* hints = XAllocSizeHints()) {
         long supplied = 0;

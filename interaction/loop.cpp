@@ -1,48 +1,10 @@
-// The event loop: hotkeys, the handle, focus following the pointer, and the terminal going away.
+// The event loop: dispatches hotkeys, the handle, crossings and focus changes, and the terminal going away.
 #include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "startup/dropcon.h"
-
-void focusWindow(Window window) { XSetInputFocus(console.display, window, RevertToPointerRoot, CurrentTime); }
-
-static int ignoreXError(Display*, XErrorEvent*) { return 0; }
-
-// Whether the window can take the focus. A window that has gone away
-// meanwhile is an expected answer here, not an error worth reporting.
-static bool viewable(Window window) {
-    // Errors of requests still in flight belong to the usual handler.
-    if (LastKnownRequestProcessed(console.display) != NextRequest(console.display) - 1)
-        XSync(console.display, False);
-    XErrorHandler previous = XSetErrorHandler(ignoreXError);
-    XWindowAttributes attributes;
-    Status found = XGetWindowAttributes(console.display, window, &attributes);
-    XSetErrorHandler(previous);
-    return found && attributes.map_state == IsViewable;
-}
-
-void returnFocus() {
-    // A hidden console has handed the focus back already; since then it
-    // belongs to wherever the user put it.
-    if (loop.hidden || loop.savedFocus == None) return;
-    // When the window that had the focus is gone or unmapped, the focus goes
-    // to the pointer's window: left on the terminal it would send the keys
-    // into a console that is out of sight.
-    if (loop.savedFocus != PointerRoot && !viewable(loop.savedFocus))
-        focusWindow(PointerRoot);
-    else
-        focusWindow(loop.savedFocus);
-}
-
-void toggleConsole(Time when) {
-    (void)when;
-    if (loop.hidden)
-        showConsole();
-    else
-        hideConsole();
-}
 
 // A hotkey is known by the key and the modifiers it was grabbed with, not
 // by the keysym the key types now. An event sent by another client comes
@@ -52,11 +14,14 @@ static void onKeyPress(const XKeyEvent& key) {
         return !key.send_event && hotkeyMatches(hotkey, key.keycode, key.state, console.numLockMask);
     };
     if (pressed(console.toggleKey)) {
-        toggleConsole(CurrentTime);
+        toggleConsole(key.time);
     } else if (!loop.hidden) {
         const bool full = pressed(console.keyFull), bigger = pressed(console.keyBigger),
                    smaller = pressed(console.keySmaller);
-        if (full || bigger || smaller) applySizeKeys(full, bigger, smaller);
+        if (full || bigger || smaller) {
+            applySizeKeys(full, bigger, smaller);
+            settleResize();
+        }
     }
 }
 
@@ -69,11 +34,10 @@ static void terminalGone() {
         std::exit(0);
     }
     noteTerminalExit();
+    const bool hadFocus = terminalHoldsFocus();
     launchTerminal(false);
     XSync(console.display, False);
-    // A hidden console does not take the focus: keys typed into a terminal
-    // that is out of sight would be lost to the user.
-    if (!loop.hidden) focusWindow(console.termWin);
+    focusRelaunchedTerminal(hadFocus);
 }
 
 // X events still to be dispatched before a toggle asked for by a signal;
@@ -120,12 +84,15 @@ void runEventLoop() {
                 dragResize();
                 break;
             case EnterNotify:
-                focusWindow(console.termWin);
-                break;
             case LeaveNotify:
-                // Moving from the handle into the terminal is a leave towards an
-                // inferior: the pointer is still in the console.
-                if (event.xcrossing.detail != NotifyInferior) returnFocus();
+                onCrossing(event.xcrossing);
+                break;
+            case FocusIn:
+            case FocusOut:
+                onFocusChange(event.xfocus);
+                break;
+            case PropertyNotify:
+                onRootProperty(event.xproperty);
                 break;
             case UnmapNotify:
                 if (event.xunmap.window == console.termWin) terminalGone();

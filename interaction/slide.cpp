@@ -27,16 +27,14 @@ void slideFrame(int start) {
     }
 }
 
-void showConsole() {
+void showConsole(Time when) {
     Display* dpy = console.display;
     // Grabbed before the slide, so that a size key pressed meanwhile acts
     // once the console is down; no round trip of its own.
     grabSizeKeys();
     placeForShow();
     XRaiseWindow(dpy, console.frameWin);
-    int revertTo = 0;
-    XGetInputFocus(dpy, &loop.savedFocus, &revertTo);
-    focusWindow(console.termWin);
+    takeFocusForShow(when);
     if (animated()) {
         // Other clients stand still while the console comes down, except a
         // compositing manager: held up too, it would paint none of the
@@ -52,20 +50,18 @@ void showConsole() {
     if (console.height > 1) XResizeWindow(dpy, console.termWin, console.span.width, console.height - 1);
     XResizeWindow(dpy, console.termWin, console.span.width, console.height);
     loop.hidden = false;
+    settleShow();
 }
 
-void hideConsole() {
+void hideConsole(Time when) {
     Display* dpy = console.display;
     // While hidden, the size keys belong to the focused program.
     releaseSizeKeys();
-    Window focus = None;
-    int revertTo = 0;
-    XGetInputFocus(dpy, &focus, &revertTo);
     // The focus goes back only if it is still ours; if the user has moved
     // it elsewhere meanwhile, it stays there.
-    if (focus == console.termWin) returnFocus();
+    returnFocus(when);
     if (animated()) slideFrame(0);
     XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
-    XSync(dpy, False);
     loop.hidden = true;
+    settleHide();
 }

@@ -10,8 +10,9 @@
 
 // The root window's events, selected in one place (a second XSelectInput on
 // the root would replace the first): the root's ConfigureNotify tells of a
-// new screen size and of monitors set or deleted.
-constexpr long kRootEvents = StructureNotifyMask;
+// new screen size and of monitors set or deleted; property changes announce
+// workspace switches and "show desktop".
+constexpr long kRootEvents = StructureNotifyMask | PropertyChangeMask;
 
 #include "startup/keymap.h"
 
@@ -34,6 +35,7 @@ struct ConsoleState {
     int aniDelay = 40;
     int stepSize = 1;
     int restart = 0;
+    int refocus = 0;  // the toggle takes a lost focus back before it hides
     const char* term = "xterm";
     MonitorSetting monitor;
 
@@ -70,6 +72,11 @@ struct ConsoleState {
     bool jumps = false;
     int fittedTo = 0;
     bool monitorMissing = false;  // warned that the named monitor is gone
+
+    // Root properties by which window managers announce a workspace switch.
+    Atom currentDesktopAtom = None;
+    Atom showingDesktopAtom = None;
+    Atom activeWindowAtom = None;  // the window manager's focused window
 };
 
 // The event loop's own state: shown or not, full-screen or not, and where
@@ -80,6 +87,14 @@ struct LoopState {
     Window savedFocus = None;  // may also be PointerRoot, as the server says
     int savedHeight = 0;
     int quickExits = 0;  // terminals in a row that died right after launch
+    // Whether the terminal holds the keyboard focus, as its FocusIn and
+    // FocusOut events tell, and when (monotonic ms) it last lost it, the
+    // console last took it (show, refocus) and the desktop last changed.
+    bool termFocused = false;
+    long long focusLostMs = -1000000;
+    long long focusTakenMs = -1000000;
+    Time focusTakenTime = CurrentTime;  // the time the console took it with
+    long long desktopChangedMs = -1000000;
 };
 
 extern ConsoleState console;
@@ -144,10 +159,13 @@ bool pauseUnlessEnding(long long micros);
 
 // Interaction.
 [[noreturn]] void runEventLoop();
-// Shows the console when hidden, hides it otherwise.
+// Show and hide take the time of the event that caused them (CurrentTime
+// when there is none) and set the focus with it; the toggle shows a hidden
+// console, hides a shown one (or, with refocus, first takes a lost focus
+// back).
+void showConsole(Time when = CurrentTime);
+void hideConsole(Time when = CurrentTime);
 void toggleConsole(Time when);
-void showConsole();
-void hideConsole();
 void slideFrame(int start);
 void applySizeKeys(bool full, bool bigger, bool smaller);
 void dragResize();
@@ -165,9 +183,23 @@ void placeForShow();
 int shownY();
 int hiddenY();
 
-// Small helpers shared by the operations above.
+// The focus rules (interaction/focus.cpp).
 void focusWindow(Window window);
 // Gives the focus back to the window that had it before the console was
-// shown, while the console is shown.
-void returnFocus();
+// shown, but only while the terminal holds it; a saved window that has gone
+// or is unmapped gives way to the pointer's window.
+void returnFocus(Time when = CurrentTime);
+void watchDesktop();
+void watchTerminalFocus();
+void takeFocusForShow(Time when);
+void settleShow();
+void settleHide();
+void settleResize();
+void focusRelaunchedTerminal(bool terminalHadFocus);
+bool terminalHoldsFocus();
+void onCrossing(const XCrossingEvent& event);
+void onFocusChange(const XFocusChangeEvent& event);
+void onRootProperty(const XPropertyEvent& event);
+
+// Small helpers shared by the operations above.
 long long monotonicMs();

@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
 
     readSettings();
     XSelectInput(console.display, console.root, kRootEvents);
+    watchDesktop();
     watchMonitors();
     createFrame();
     watchCompositor();

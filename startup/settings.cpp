@@ -52,6 +52,7 @@ void readSettings() {
     console.aniDelay = intSetting("aniDelay", 40, 0, INT_MAX);
     console.stepSize = settingInt(resource("stepSize"), 1);
     console.restart = settingInt(resource("restart"), 0);
+    console.refocus = settingInt(resource("refocus"), 0);
     const char* term = resource("term");
     console.term = term ? term : "xterm";
     console.monitor =

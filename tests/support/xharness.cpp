@@ -253,7 +253,20 @@ std::vector<Window> childrenOf(Display* dpy, Window window) {
     return result;
 }
 
-// True when the window has a WM_CLASS, as a terminal's window has.
+// Whether a window manager manages the window: it then carries WM_STATE.
+static bool managed(Display* dpy, Window window) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(dpy, window, XInternAtom(dpy, "WM_STATE", False), 0, 0, False, AnyPropertyType, &type,
+                       &format, &count, &after, &data);
+    if (data) XFree(data);
+    return type != None;
+}
+
+// Whether the window names its program (WM_CLASS), as every terminal does
+// and the inner windows of a window manager's panels do not.
 static bool hasClass(Display* dpy, Window window) {
     XClassHint hint{};
     if (!XGetClassHint(dpy, window, &hint)) return false;
@@ -263,17 +276,28 @@ static bool hasClass(Display* dpy, Window window) {
 }
 
 Window findFrame(Display* dpy, bool withTerminal) {
-    // Window managers and compositors map override-redirect windows of their
-    // own (i3 one at the bottom of the stack, openbox popups that have
-    // children of their own); the frame is the one that holds the
-    // terminal's window.
+    // Window managers and compositors make override-redirect windows of their
+    // own (i3 maps one at the bottom of the stack, its frames around clients
+    // are override-redirect too, openbox keeps unmapped menus with children);
+    // fluxbox maps panels with inner windows); the frame is the mapped one that
+    // holds the terminal's window: named by its class, managed by nobody.
+    // Their windows may go while we look at them: no error is fatal here.
+    XSync(dpy, False);
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    Window frame = None;
     for (Window w : childrenOf(dpy, DefaultRootWindow(dpy))) {
-        if (!geometryOf(dpy, w).overrideRedirect) continue;
-        if (!withTerminal) return w;
+        Geometry g = geometryOf(dpy, w);
+        if (!g.overrideRedirect || !g.mapped) continue;
+        if (!withTerminal) frame = w;
         for (Window child : childrenOf(dpy, w))
-            if (hasClass(dpy, child)) return w;
+            if (frame == None && geometryOf(dpy, child).mapped && hasClass(dpy, child) &&
+                !managed(dpy, child))
+                frame = w;
+        if (frame != None) break;
     }
-    return None;
+    XSync(dpy, False);
+    XSetErrorHandler(previous);
+    return frame;
 }
 
 int run(const XServer& server, const std::vector<std::string>& argv, int timeoutMs) {

@@ -1,0 +1,238 @@
+// Test support: window managers on a test's server, managed windows that record keys, workspace switches.
+#include <gtest/gtest.h>
+
+#include "tests/support/desktop.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+namespace xt {
+
+namespace {
+
+Atom atom(Display* dpy, const char* name) { return XInternAtom(dpy, name, False); }
+
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+
+// A CARDINAL or WINDOW property of a window, or -1 when unset.
+long windowLong(Display* dpy, long window, const char* name, Atom type) {
+    XSync(dpy, False);
+    XErrorHandler previous = XSetErrorHandler(ignoreError);  // the window may be gone
+
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long value = -1;
+    if (XGetWindowProperty(dpy, static_cast<Window>(window), atom(dpy, name), 0, 1, False, type, &actual,
+                           &format, &count, &after, &data) == Success &&
+        data && count == 1 && format == 32)
+        value = *reinterpret_cast<long*>(data);
+    if (data) XFree(data);
+    XSync(dpy, False);
+    XSetErrorHandler(previous);
+    return value;
+}
+
+long rootLong(Display* dpy, const char* name, Atom type) {
+    return windowLong(dpy, static_cast<long>(DefaultRootWindow(dpy)), name, type);
+}
+
+// The server's time now, as the stamp of a property change: a pager stamps
+// its requests, and a window manager may set the focus with that time.
+Time serverTime(Display* dpy) {
+    Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+    XSelectInput(dpy, w, PropertyChangeMask);
+    XChangeProperty(dpy, w, XA_WM_NAME, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XEvent event;
+    XWindowEvent(dpy, w, PropertyChangeMask, &event);
+    XDestroyWindow(dpy, w);
+    return event.xproperty.time;
+}
+
+void sendToRoot(Display* dpy, Window window, const char* type, long l0) {
+    const long l1 = static_cast<long>(serverTime(dpy));
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom(dpy, type);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(dpy, False);
+}
+
+const char* kI3Config =
+    "# i3 config file (v4)\n"
+    "font fixed\n"
+    "focus_follows_mouse yes\n";
+
+const char* kOpenboxConfig =
+    "<?xml version=\"1.0\"?>\n"
+    "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n"
+    "  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>\n"
+    "  <desktops><number>2</number></desktops>\n"
+    "</openbox_config>\n";
+
+}  // namespace
+
+std::string nameOf(Wm wm) {
+    switch (wm) {
+        case Wm::openbox:
+            return "openbox";
+        case Wm::i3:
+            return "i3";
+        case Wm::fluxbox:
+            return "fluxbox";
+        case Wm::none:
+            break;
+    }
+    return "none";
+}
+
+const std::vector<Wm>& allWms() {
+    static const std::vector<Wm> wms{Wm::none, Wm::openbox, Wm::i3, Wm::fluxbox};
+    return wms;
+}
+
+Desktop::Desktop(XServer& s, Wm w) : server(s), wm(w), dir(tempDir()) {
+    std::vector<std::string> argv;
+    // A home of its own: a window manager writes its settings there.
+    std::vector<std::string> env{"HOME=" + dir};
+    switch (wm) {
+        case Wm::none:
+            return;
+        case Wm::openbox:
+            writeFile(dir + "/rc.xml", kOpenboxConfig);
+            argv = {"openbox", "--sm-disable", "--config-file", dir + "/rc.xml"};
+            break;
+        case Wm::i3:
+            // Without a configuration, an empty home makes i3 start its
+            // set-up wizard, which takes the focus.
+            writeFile(dir + "/i3.config", kI3Config);
+            argv = {"i3", "-c", dir + "/i3.config"};
+            break;
+        case Wm::fluxbox:
+            argv = {"fluxbox"};
+            break;
+    }
+    process = std::make_unique<Process>(argv, consoleEnv(server, env));
+    Display* dpy = server.dpy();
+    // The root's _NET_SUPPORTING_WM_CHECK names a window that carries the
+    // property too (fluxbox does not take WM_S0).
+    auto checked = [&] {
+        long check = rootLong(dpy, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+        return check > 0 && windowLong(dpy, check, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW) == check;
+    };
+    if (!waitUntil(dpy, checked, 15000)) error = nameOf(wm) + " did not come up:\n" + process->err();
+}
+
+bool Desktop::activate(Window window) const {
+    Display* dpy = server.dpy();
+    auto focused = [&] { return focusOf(dpy) == window; };
+    if (wm == Wm::none) {
+        XSetInputFocus(dpy, window, RevertToPointerRoot, CurrentTime);
+    } else if (wm != Wm::i3) {
+        sendToRoot(dpy, window, "_NET_ACTIVE_WINDOW", 2);  // as a pager asks
+    } else {
+        // i3 sets the focus with the time of the last event it saw, which a
+        // pager's request does not bring: a click does. The window may still
+        // be on its way to its tile, so the click is tried again.
+        for (int tries = 0; tries < 5; ++tries) {
+            XWindowAttributes a{};
+            XGetWindowAttributes(dpy, window, &a);
+            int x = 0, y = 0;
+            Window child;
+            XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), a.width / 2, a.height / 2, &x, &y,
+                                  &child);
+            movePointer(dpy, x, y);
+            button(dpy, 1, true);
+            button(dpy, 1, false);
+            if (waitUntil(dpy, focused, 1000)) return true;
+        }
+    }
+    return waitUntil(dpy, focused);
+}
+
+void Desktop::sync() const {
+    if (wm == Wm::i3) run(server, {"i3-msg", "-q", "nop"});
+    XSync(server.dpy(), False);
+}
+
+bool Desktop::switchDesktop(int n) const {
+    Display* dpy = server.dpy();
+    if (wm == Wm::i3)
+        run(server, {"i3-msg", "-q", "workspace", std::to_string(n + 1)});
+    else
+        sendToRoot(dpy, DefaultRootWindow(dpy), "_NET_CURRENT_DESKTOP", n);
+    return waitUntil(dpy, [&] { return rootLong(dpy, "_NET_CURRENT_DESKTOP", XA_CARDINAL) == n; });
+}
+
+bool Desktop::showDesktop(bool on) const {
+    Display* dpy = server.dpy();
+    sendToRoot(dpy, DefaultRootWindow(dpy), "_NET_SHOWING_DESKTOP", on ? 1 : 0);
+    return waitUntil(dpy, [&] { return rootLong(dpy, "_NET_SHOWING_DESKTOP", XA_CARDINAL) == (on ? 1 : 0); });
+}
+
+AppWindow::AppWindow(const XServer& server, const std::string& title, int x, int y, int width, int height)
+    : dpy(server.connect()) {
+    window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, width, height, 0, 0, 0xffffff);
+    XStoreName(dpy, window, title.c_str());
+    XSizeHints size{};
+    size.flags = USPosition | USSize;
+    size.x = x;
+    size.y = y;
+    size.width = width;
+    size.height = height;
+    XSetWMNormalHints(dpy, window, &size);
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = True;
+    XSetWMHints(dpy, window, &hints);
+    XSelectInput(dpy, window, KeyPressMask);
+    XMapWindow(dpy, window);
+    // Right after its start openbox may sit on a MapRequest that its event
+    // loop has not noticed; any further event wakes it, so the wait nudges
+    // it with a change of a root property of our own now and then.
+    long tries = 0;
+    waitUntil(dpy, [&] {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(dpy, window, &a) && a.map_state == IsViewable) return true;
+        if (++tries % 20 == 0)
+            XChangeProperty(dpy, DefaultRootWindow(dpy), atom(dpy, "_DROPCON_TEST_NUDGE"), XA_CARDINAL, 32,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>(&tries), 1);
+        return false;
+    });
+}
+
+AppWindow::~AppWindow() { XCloseDisplay(dpy); }
+
+std::string AppWindow::typed() {
+    XSync(dpy, False);
+    XEvent event;
+    while (XCheckTypedWindowEvent(dpy, window, KeyPress, &event)) {
+        char buffer[8];
+        KeySym keysym;
+        int n = XLookupString(&event.xkey, buffer, sizeof buffer, &keysym, nullptr);
+        text.append(buffer, n > 0 ? n : 0);
+    }
+    return text;
+}
+
+void AppWindow::centre(int& x, int& y) const {
+    XWindowAttributes a{};
+    XGetWindowAttributes(dpy, window, &a);
+    Window child;
+    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), a.width / 2, a.height / 2, &x, &y, &child);
+}
+
+bool isTopLevel(Display* dpy, Window window) {
+    Window rootReturn, parent = None, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(dpy, window, &rootReturn, &parent, &children, &count)) return false;
+    if (children) XFree(children);
+    return parent == rootReturn;
+}
+
+}  // namespace xt

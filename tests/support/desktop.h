@@ -1,0 +1,69 @@
+// Test support: window managers on a test's server, managed windows that record keys, workspace switches.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/xharness.h"
+
+namespace xt {
+
+enum class Wm { none, openbox, i3, fluxbox };
+std::string nameOf(Wm wm);
+// For test names: every window manager the suite runs under.
+const std::vector<Wm>& allWms();
+
+// A window manager running on a server, started with a minimal set-up of
+// its own and awaited by the _NET_SUPPORTING_WM_CHECK it puts on the root
+// (nothing with Wm::none).
+struct Desktop {
+    Desktop(XServer& server, Wm wm);
+    // False when the window manager did not come up; why is in error.
+    bool up() const { return error.empty(); }
+    // Gives a managed window the focus the window manager's way (a
+    // _NET_ACTIVE_WINDOW request; a click in its middle under i3, which
+    // leaves the pointer there; XSetInputFocus without a window
+    // manager) and waits until it has it.
+    bool activate(Window window) const;
+    // Switches to workspace n (from 0) and waits until the root says so;
+    // i3 through i3-msg, the others through a _NET_CURRENT_DESKTOP request.
+    bool switchDesktop(int n) const;
+    // Asks for "show desktop" on or off (_NET_SHOWING_DESKTOP).
+    bool showDesktop(bool on) const;
+    // Returns once the window manager has dealt with the events that came
+    // before (i3: a command over its IPC socket, answered after them).
+    void sync() const;
+    // Whether moving the pointer onto a window focuses it.
+    bool focusFollowsMouse() const { return wm == Wm::i3; }
+
+    XServer& server;
+    Wm wm;
+    std::string dir;
+    std::string error;
+    std::unique_ptr<Process> process;
+};
+
+// A top-level application window on a connection of its own, mapped (and
+// managed, under a window manager) at the asked place, that records the
+// text typed into it.
+struct AppWindow {
+    AppWindow(const XServer& server, const std::string& title, int x, int y, int width, int height);
+    ~AppWindow();
+    AppWindow(const AppWindow&) = delete;
+    AppWindow& operator=(const AppWindow&) = delete;
+    // The text of the key presses it has got so far.
+    std::string typed();
+    // Its middle, in root coordinates, as the window manager placed it.
+    void centre(int& x, int& y) const;
+    Display* dpy;
+    Window window;
+    std::string text;
+};
+
+// Whether the window is a direct child of the root.
+bool isTopLevel(Display* dpy, Window window);
+
+}  // namespace xt
