@@ -20,12 +20,12 @@ int main(int argc, char** argv) {
         std::exit(0);
     }
 
+    installSignals();
+
     // A write to a server that has gone away must end in Xlib's I/O error
     // handler, with its message, not in a silent SIGPIPE. A handler rather
     // than SIG_IGN, because an ignored signal would be inherited by the
     // terminal and the shell in it, while a handler is reset by exec.
-    installSignals();
-
     struct sigaction brokenPipe {};
     brokenPipe.sa_handler = [](int) {};
     sigaction(SIGPIPE, &brokenPipe, nullptr);

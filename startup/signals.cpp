@@ -151,16 +151,9 @@ void endConsole() {
         // answer.
         XUngrabServer(dpy);
         XUngrabPointer(dpy, CurrentTime);
-        // The focus goes back while the terminal holds it. Caught in the
-        // slide down, the console is not marked shown yet, but the focus is
-        // in the terminal already.
-        Window focus = None;
-        int revertTo = 0;
-        XGetInputFocus(dpy, &focus, &revertTo);
-        if (focus != None && focus == console.termWin) {
-            loop.hidden = false;
-            returnFocus();
-        }
+        // The focus goes back while the terminal holds it, wherever we
+        // were caught (in the slide down the terminal has it already).
+        returnFocus();
     }
     closeTerminal();
     if (dpy) XSync(dpy, False);
