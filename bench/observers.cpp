@@ -143,6 +143,12 @@ const char* requestName(int opcode) {
             return "MapWindow";
         case X_ConfigureWindow:
             return "ConfigureWindow";
+        case X_GrabKey:
+            return "GrabKey";
+        case X_UngrabKey:
+            return "UngrabKey";
+        case X_QueryPointer:
+            return "QueryPointer";
         case X_GrabServer:
             return "GrabServer";
         case X_UngrabServer:
