@@ -63,10 +63,6 @@ static void fitAndApply(Span before, int topBefore, bool shown) {
     console.height = state.height;
     loop.savedHeight = state.savedHeight;
     console.fittedTo = console.area.height;
-    const size_t own = findMonitor(console.monitors, console.placedOn).value_or(console.monitors.size());
-    console.jumps = console.monitor.mode != MonitorMode::WholeScreen &&
-                    slideCrossesOther(console.monitors, own, console.span, shownY(),
-                                      console.height + console.handleWidth);
     if (console.span == before && console.height == heightBefore && (!shown || shownY() == topBefore)) return;
     Display* dpy = console.display;
     XResizeWindow(dpy, console.termWin, console.span.width, console.height);
@@ -134,6 +130,9 @@ void monitorsChanged(XEvent& event) {
     }
     placeOn(*index);
     fitAndApply(before, topBefore, true);
+    // Moved or resized past a resting pointer, the frame gets crossings
+    // that are not the user's doing.
+    settleResize();
 }
 
 void placeForShow() {
@@ -157,3 +156,12 @@ void placeForShow() {
 }
 
 int shownY() { return console.area.y; }
+
+bool slideCrossesMonitor() {
+    // Asked at each slide, since a size key or a drag changes the band the
+    // frame passes through; the list is the kept copy, no request.
+    if (console.monitor.mode == MonitorMode::WholeScreen) return false;
+    const size_t own = findMonitor(console.monitors, console.placedOn).value_or(console.monitors.size());
+    return slideCrossesOther(console.monitors, own, console.span, shownY(),
+                             console.height + console.handleWidth);
+}

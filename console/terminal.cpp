@@ -45,17 +45,6 @@ void noteTerminalExit() {
     if (loop.quickExits >= kQuickExitLimit) giveUp("terminal keeps exiting, giving up");
 }
 
-// Waits for the terminal's window to appear in the frame and to be mapped.
-// Only the frame's substructure events are taken; everything else stays
-// queued for the event loop. The window is named by the first CreateNotify or MapNotify of
-// a child; when it was its creation, we go on until it is mapped, since the
-// size hints are only certain to be set by then and the focus can only be
-// given to a viewable window. None when the window was destroyed unmapped:
-// the terminal died while it started. A shell that fails before any window
-// appears means a terminal that cannot start: no use waiting for it. One
-// that ends well may have handed the work over (a client of a terminal
-// server, a wrapper script that starts the terminal in the background), so
-// its window is still waited for.
 // The frame's substructure events, and no other: a mask would take the
 // root's structure events too (a new screen size, monitors set or deleted),
 // which belong to the event loop.
@@ -75,6 +64,18 @@ static Bool frameSubstructureEvent(Display*, XEvent* event, XPointer) {
     }
 }
 
+// Waits for the terminal's window to appear in the frame and to be mapped.
+// Only the frame's substructure events are taken; everything else stays
+// queued for the event loop. The window is named by the first CreateNotify
+// or MapNotify of a child; when it was its creation, we go on until it is
+// mapped, since the
+// size hints are only certain to be set by then and the focus can only be
+// given to a viewable window. None when the window was destroyed unmapped:
+// the terminal died while it started. A shell that fails before any window
+// appears means a terminal that cannot start: no use waiting for it. One
+// that ends well may have handed the work over (a client of a terminal
+// server, a wrapper script that starts the terminal in the background), so
+// its window is still waited for.
 static Window awaitTerminalWindow() {
     Display* dpy = console.display;
     const long long deadline = monotonicMs() + kLaunchTimeoutMs;

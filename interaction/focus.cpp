@@ -36,17 +36,22 @@ static Window currentFocus() {
 // Whether the keyboard is the terminal's, given where the server says the
 // focus is. When the terminal's window goes while it has the focus, X
 // reverts the focus to PointerRoot (as we ask with every focus change), so
-// on a shown console a PointerRoot focus with the terminal gone still
-// counts as the terminal's: the one it had is handed back.
+// on a shown console whose terminal had the focus by the last focus events,
+// a PointerRoot focus with the terminal gone still counts as the
+// terminal's: the one it had is handed back. A PointerRoot focus the user
+// had before (the pointer left the console) does not.
 static bool heldByTerminal(Window focus) {
     if (focus == console.termWin || focus == console.frameWin) return true;
-    return !loop.hidden && (focus == PointerRoot || focus == None) && !viewable(console.termWin);
+    return !loop.hidden && loop.termFocused && (focus == PointerRoot || focus == None) &&
+           !viewable(console.termWin);
 }
 
 bool terminalHoldsFocus() { return heldByTerminal(currentFocus()); }
 
 void returnFocus(Time when) {
-    loop.focusTakenMs = -1000000;  // a loss from now on is our own doing
+    // A loss from now on is our own doing, not a window manager's.
+    loop.focusTakenMs = -1000000;
+    loop.desktopChangedMs = -1000000;
     if (loop.savedFocus == None) return;
     Display* dpy = console.display;
     // Checked and set under a short server grab: no window manager can move
@@ -93,6 +98,9 @@ static void takeFocus(Time when) {
 void takeFocusForShow(Time when) {
     // The window to hand the focus back to; never the terminal itself.
     Window focus = currentFocus();
+    // No focus at all (None) is handed back as the pointer's window: a
+    // saved None would leave the keys in the hidden terminal.
+    if (focus == None) focus = PointerRoot;
     if (focus != console.termWin && focus != console.frameWin) loop.savedFocus = focus;
     takeFocus(when);
 }

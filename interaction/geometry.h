@@ -16,8 +16,9 @@ int slideStep(int height, int stepSize);
 // up to the first position past the hidden one. Empty when not animated.
 std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize);
 
-// Longest a whole slide may take: the slide down holds the server grabbed,
-// and every other client, the keyboard included, waits it out.
+// Longest a whole slide may take: without a compositing manager the slide
+// down holds the server grabbed, and every other client, the keyboard
+// included, waits it out.
 constexpr long long kMaxSlideMicros = 2000000;
 
 // The pause after each of moves steps, in microseconds: aniDelay tenths of

@@ -35,6 +35,9 @@ static void terminalGone() {
     }
     noteTerminalExit();
     const bool hadFocus = terminalHoldsFocus();
+    // A terminal that only unmapped its window is still running: it is
+    // ended before its successor comes, not left behind without a window.
+    closeTerminal();
     launchTerminal(false);
     XSync(console.display, False);
     focusRelaunchedTerminal(hadFocus);

@@ -8,7 +8,7 @@ int hiddenY() { return -(console.height + console.handleWidth); }
 
 // A console whose slide would cross another monitor jumps instead.
 static bool animated() {
-    return !loop.fullScreen && !console.jumps && slideStep(console.height, console.stepSize) > 0;
+    return !loop.fullScreen && !slideCrossesMonitor() && slideStep(console.height, console.stepSize) > 0;
 }
 
 void slideFrame(int start) {

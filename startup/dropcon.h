@@ -69,7 +69,6 @@ struct ConsoleState {
     std::string placedOn;
     Rect area;
     Span span;
-    bool jumps = false;
     int fittedTo = 0;
     bool monitorMissing = false;  // warned that the named monitor is gone
 
@@ -181,6 +180,8 @@ void monitorsChanged(XEvent& event);
 void placeForShow();
 // The frame's top while shown, and its y when parked out of sight.
 int shownY();
+// Whether the slide would cross another monitor: the console then jumps.
+bool slideCrossesMonitor();
 int hiddenY();
 
 // The focus rules (interaction/focus.cpp).

@@ -113,7 +113,12 @@ void waitForInput(long long deadlineMs) {
         // first: poll() only sees what is still in the socket, and new
         // events in the queue are the caller's to look at, not to sleep on.
         const int before = XEventsQueued(dpy, QueuedAlready);
-        if (XEventsQueued(dpy, QueuedAfterFlush) > before) return;
+        if (XEventsQueued(dpy, QueuedAfterFlush) > before) {
+            // A steady stream of events must not hold up the collection of
+            // an ended terminal (the quick give-up waits on it).
+            takeSignals();
+            return;
+        }
     }
     pollfd fds[2] = {{selfPipe[0], POLLIN, 0}, {dpy ? ConnectionNumber(dpy) : -1, POLLIN, 0}};
     int timeout = -1;

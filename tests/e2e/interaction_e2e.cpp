@@ -5,10 +5,13 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <signal.h>
+
 #include <string>
 #include <vector>
 
 #include "interaction/geometry.h"
+#include "tests/support/processes.h"
 #include "tests/support/xharness.h"
 
 using namespace xt;
@@ -286,6 +289,70 @@ TEST(Focus, GoesToThePointerWhenTheWindowThatHadItIsGone) {
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
     EXPECT_EQ(focusOf(dpy), static_cast<Window>(PointerRoot));
     EXPECT_EQ(c.process.err(), "");
+}
+
+// With nothing to give the focus back to, or the focus already given back,
+// neither a hide nor a relaunch leaves the keys in the console; and a
+// terminal that only unmaps its window is ended before its successor comes.
+TEST(Focus, NothingToGoBackToAndRelaunchesLeaveTheKeysWithTheUser) {
+    enum Case { kNoFocusAtShow, kPointerLeftBeforeRelaunch, kTerminalOnlyUnmapped };
+    // A lambda per case, so that a failed assertion ends only its own case.
+    auto check = [](Case k) {
+        Desk desk("dropcon.stepSize: 0\ndropcon.restart: 1\n");
+        ASSERT_TRUE(desk.console.ready());
+        Console& c = desk.console;
+        Display* dpy = desk.dpy();
+        const auto pointerRoot = static_cast<Window>(PointerRoot);
+        movePointer(dpy, 640, 850);  // on the root, away from the application
+        XSetInputFocus(dpy, k == kNoFocusAtShow ? None : PointerRoot, RevertToNone, CurrentTime);
+        if (k == kNoFocusAtShow) {
+            // With the focus on None no key reaches anyone, the toggle key
+            // included; the signal shows the console.
+            kill(c.process.pid(), SIGUSR1);
+            ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+            pressKeys(dpy, kToggle);
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == pointerRoot; }))
+                << "focus " << focusOf(dpy);
+            return;
+        }
+        ASSERT_TRUE(desk.show());
+        const Window old = c.termWin;
+        const pid_t oldPid = netWmPid(dpy, old);
+        ASSERT_NE(oldPid, 0);
+        if (k == kPointerLeftBeforeRelaunch) {
+            movePointer(dpy, 640, 20);  // in and out again: the focus goes back
+            movePointer(dpy, 640, 850);
+            ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == pointerRoot; })) << focusOf(dpy);
+            c.killTerminal();
+        } else {
+            XUnmapWindow(dpy, old);
+        }
+        Window fresh = None;
+        ASSERT_TRUE(waitUntil(dpy, [&] {
+            if (!c.process.running()) return true;
+            fresh = c.currentTerminal();
+            // The new window may even get the old id: told apart by its process.
+            const pid_t pid = fresh == None ? 0 : netWmPid(dpy, fresh);
+            return pid != 0 && pid != oldPid && geometryOf(dpy, fresh).mapped;
+        }));
+        ASSERT_TRUE(c.process.running()) << "status " << c.process.waitExit(0) << ": " << c.process.err();
+        // A size key is dispatched after the relaunch: once it has acted, the
+        // relaunch has made its choice of focus.
+        const int height = geometryOf(dpy, fresh).height;
+        pressKeys(dpy, kBigger);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return geometryOf(dpy, fresh).height > height; }));
+        if (k == kPointerLeftBeforeRelaunch) {
+            EXPECT_EQ(focusOf(dpy), pointerRoot);
+        }
+        EXPECT_TRUE(waitUntil(
+            dpy, [&] { return processGone(oldPid); }, 5000))
+            << stillRunning({oldPid});
+        EXPECT_TRUE(c.process.running());
+    };
+    for (Case k : {kNoFocusAtShow, kPointerLeftBeforeRelaunch, kTerminalOnlyUnmapped}) {
+        SCOPED_TRACE(k);
+        check(k);
+    }
 }
 
 TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
