@@ -305,6 +305,7 @@ TEST(Focus, NothingToGoBackToAndRelaunchesLeaveTheKeysWithTheUser) {
         const auto pointerRoot = static_cast<Window>(PointerRoot);
         movePointer(dpy, 640, 850);  // on the root, away from the application
         XSetInputFocus(dpy, k == kNoFocusAtShow ? None : PointerRoot, RevertToNone, CurrentTime);
+        XSync(dpy, False);  // before the signal below, which is not ordered with our requests
         if (k == kNoFocusAtShow) {
             // With the focus on None no key reaches anyone, the toggle key
             // included; the signal shows the console.
@@ -333,7 +334,9 @@ TEST(Focus, NothingToGoBackToAndRelaunchesLeaveTheKeysWithTheUser) {
             fresh = c.currentTerminal();
             // The new window may even get the old id: told apart by its process.
             const pid_t pid = fresh == None ? 0 : netWmPid(dpy, fresh);
-            return pid != 0 && pid != oldPid && geometryOf(dpy, fresh).mapped;
+            // Adopted: sized to the console, the handle below it.
+            const Geometry g = geometryOf(dpy, fresh);
+            return pid != 0 && pid != oldPid && g.mapped && g.border == 0 && g.height == c.frame().height - 3;
         }));
         ASSERT_TRUE(c.process.running()) << "status " << c.process.waitExit(0) << ": " << c.process.err();
         // A size key is dispatched after the relaunch: once it has acted, the
