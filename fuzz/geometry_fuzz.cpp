@@ -40,12 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // Size keys: never below one row, never past the most the protocol can place.
-    SizeKeys keys{XK_F11, XK_KP_Add, XK_KP_Subtract};
     SizeState state{height, in.ConsumeIntegralInRange(1, maxHeight), in.ConsumeBool()};
     const int screenHeight = in.ConsumeIntegralInRange(1, kMaxExtent);
     for (int i = 0; i < 8 && in.remaining_bytes() > 0; ++i) {
         KeySym key = in.PickValueInArray({XK_F11, XK_KP_Add, XK_KP_Subtract, XK_a});
-        SizeState next = applySizeKey(state, key, keys, row, screenHeight, maxHeight);
+        const SizePress press{key == XK_F11, key == XK_KP_Add, key == XK_KP_Subtract};
+        SizeState next = applySizeKey(state, press, row, screenHeight, maxHeight);
         FUZZ_CHECK(next.height >= row);
         FUZZ_CHECK(next.height <= maxHeight || next.height == row);
         FUZZ_CHECK(next.fullScreen == (key == XK_F11 ? !state.fullScreen : state.fullScreen));

@@ -5,8 +5,6 @@
 #include "interaction/focusrules.h"
 #include "startup/dropcon.h"
 
-void focusWindow(Window window) { XSetInputFocus(console.display, window, RevertToPointerRoot, CurrentTime); }
-
 static void focusAt(Window window, Time when) {
     XSetInputFocus(console.display, window, RevertToPointerRoot, when);
 }
@@ -143,7 +141,7 @@ void focusRelaunchedTerminal(bool terminalHadFocus) {
     // A hidden console does not take the focus: keys typed into a terminal
     // that is out of sight would be lost to the user; nor does one whose
     // focus the user has taken elsewhere.
-    if (!loop.hidden && terminalHadFocus) focusWindow(console.termWin);
+    if (!loop.hidden && terminalHadFocus) focusAt(console.termWin, CurrentTime);
 }
 
 // Takes the focus back into a shown console after the window manager moved

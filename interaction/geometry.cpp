@@ -29,21 +29,19 @@ long long stepPauseMicros(int aniDelay, size_t moves) {
     return std::min(pause, kMaxSlideMicros / static_cast<long long>(moves));
 }
 
-SizeState applySizeKey(SizeState state, KeySym keysym, const SizeKeys& keys, int heightInc, int screenHeight,
-                       int maxHeight) {
-    auto is = [keysym](KeySym hotkey) { return keysym != NoSymbol && keysym == hotkey; };
+SizeState applySizeKey(SizeState state, SizePress press, int heightInc, int monitorHeight, int maxHeight) {
     long long candidate = state.height;
-    if (is(keys.full)) {
+    if (press.full) {
         if (!state.fullScreen) {
             state.savedHeight = state.height;
-            candidate = screenHeight;
+            candidate = monitorHeight;
         } else {
             candidate = state.savedHeight;
         }
         state.fullScreen = !state.fullScreen;
     }
-    if (is(keys.bigger)) candidate += heightInc;
-    if (is(keys.smaller)) candidate -= heightInc;
+    if (press.bigger) candidate += heightInc;
+    if (press.smaller) candidate -= heightInc;
     state.height =
         static_cast<int>(std::max<long long>(std::min<long long>(candidate, maxHeight), heightInc));
     return state;

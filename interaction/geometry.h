@@ -1,7 +1,6 @@
 // Pure arithmetic of the console's motion: slide positions, size keys and drag snapping.
 #pragma once
 
-#include <X11/X.h>
 
 #include <cstddef>
 #include <vector>
@@ -31,17 +30,18 @@ struct SizeState {
     bool fullScreen = false;
 };
 
-struct SizeKeys {
-    KeySym full = NoSymbol;
-    KeySym bigger = NoSymbol;
-    KeySym smaller = NoSymbol;
+// The size hotkeys a key press matched; two hotkeys on one key both apply.
+struct SizePress {
+    bool full = false;
+    bool bigger = false;
+    bool smaller = false;
 };
 
 // The console's height after a key press while shown: full-screen toggles
-// between the screen height and the height from before, bigger and smaller
-// add or take one row; never less than one row nor more than maxHeight.
-SizeState applySizeKey(SizeState state, KeySym keysym, const SizeKeys& keys, int heightInc, int screenHeight,
-                       int maxHeight);
+// between the monitor's height and the height from before, bigger and
+// smaller add or take one row; never less than one row nor more than
+// maxHeight.
+SizeState applySizeKey(SizeState state, SizePress press, int heightInc, int monitorHeight, int maxHeight);
 
 // The height for a pointer at y during a drag: the largest whole number of
 // rows that ends above it; current when the pointer is above the first row.

@@ -1,6 +1,5 @@
 // Changing the console's height: the size hotkeys, full-screen and dragging the handle.
 #include <X11/Xlib.h>
-#include <X11/keysym.h>
 
 #include "interaction/geometry.h"
 #include "startup/dropcon.h"
@@ -17,12 +16,9 @@ static void resizeConsole() {
 
 void applySizeKeys(bool full, bool bigger, bool smaller) {
     SizeState state{console.height, loop.savedHeight, loop.fullScreen};
-    // The hotkeys that matched the press all stand for the one key pressed:
-    // two of them on one key both apply.
-    const KeySym pressed = XK_VoidSymbol;
-    SizeKeys keys{full ? pressed : NoSymbol, bigger ? pressed : NoSymbol, smaller ? pressed : NoSymbol};
     // Full screen is the height of the console's monitor.
-    state = applySizeKey(state, pressed, keys, console.heightInc, console.area.height, maxHeight());
+    state = applySizeKey(state, SizePress{full, bigger, smaller}, console.heightInc, console.area.height,
+                         maxHeight());
     // Outside full screen the size keys set the height the user chose.
     if (!loop.fullScreen && !state.fullScreen) console.chosenHeight = state.height;
     console.height = state.height;

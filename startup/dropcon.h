@@ -185,7 +185,6 @@ bool slideCrossesMonitor();
 int hiddenY();
 
 // The focus rules (interaction/focus.cpp).
-void focusWindow(Window window);
 // Gives the focus back to the window that had it before the console was
 // shown, but only while the terminal holds it; a saved window that has gone
 // or is unmapped gives way to the pointer's window.

@@ -59,8 +59,10 @@ TEST(StepPause, IsAniDelayButTheWholeSlideStaysWithinTwoSeconds) {
 }
 
 namespace {
-const SizeKeys kKeys{/*full*/ 1, /*bigger*/ 2, /*smaller*/ 3};
-SizeState press(SizeState s, KeySym k) { return applySizeKey(s, k, kKeys, 17, 900, 32764); }
+// Key 1 is keyFull, 2 keyBigger, 3 keySmaller; any other matches none.
+SizeState press(SizeState s, int k) {
+    return applySizeKey(s, SizePress{k == 1, k == 2, k == 3}, 17, 900, 32764);
+}
 }  // namespace
 
 TEST(SizeKeys, OneRowBiggerOrSmallerButNeverBelowOneRow) {
@@ -87,22 +89,20 @@ TEST(SizeKeys, FullScreenIsTheScreenHeightAndRestoresTheHeightFromBefore) {
     EXPECT_FALSE(s.fullScreen);
 }
 
-TEST(SizeKeys, KeysSharingAKeysymAllApplyInOrder) {
-    SizeKeys same{5, 5, 7};
-    SizeState s = applySizeKey({170, 0, false}, 5, same, 17, 900, 32764);
+TEST(SizeKeys, HotkeysSharingAKeyAllApplyInOrder) {
+    SizeState s = applySizeKey({170, 0, false}, SizePress{true, true, false}, 17, 900, 32764);
     EXPECT_EQ(s.height, 917);
     EXPECT_TRUE(s.fullScreen);
 }
 
-TEST(SizeKeys, NoSymbolMatchesNoHotkey) {
-    SizeKeys unset{NoSymbol, NoSymbol, NoSymbol};
-    SizeState s = applySizeKey({170, 0, false}, NoSymbol, unset, 17, 900, 32764);
+TEST(SizeKeys, APressThatMatchedNoHotkeyChangesNothing) {
+    SizeState s = applySizeKey({170, 0, false}, SizePress{}, 17, 900, 32764);
     EXPECT_EQ(s.height, 170);
     EXPECT_FALSE(s.fullScreen);
 }
 
 TEST(SizeKeys, BiggerStopsAtTheLargestHeightTheProtocolCarries) {
-    EXPECT_EQ(applySizeKey({32760, 0, false}, 2, kKeys, 17, 900, 32764).height, 32764);
+    EXPECT_EQ(press({32760, 0, false}, 2).height, 32764);
 }
 
 TEST(DragHeight, SnapsToWholeRowsAbovePointer) {

@@ -1,7 +1,6 @@
 // Unit tests of the placement rules: which monitor, the frame's span, the fitted height, slide or jump.
 #include <gtest/gtest.h>
 
-#include <X11/keysym.h>
 
 #include "console/placement.h"
 
@@ -111,8 +110,7 @@ TEST(Placement, HeightsOnArrivalAtAMonitor) {
     EXPECT_EQ(full.height, 1024);
     EXPECT_EQ(full.savedHeight, 1020);
     EXPECT_TRUE(full.fullScreen);
-    SizeKeys keys{XK_F11, XK_KP_Add, XK_KP_Subtract};
-    EXPECT_EQ(applySizeKey(full, XK_F11, keys, 17, 1024, 32764).height, 1020);
+    EXPECT_EQ(applySizeKey(full, SizePress{true, false, false}, 17, 1024, 32764).height, 1020);
     // The first show fits a first height taller than the monitor.
     EXPECT_EQ(fitToMonitor({1300, 1300, false}, 1300, 0, 900, 3, 13).height, 897 - 897 % 13);
 }
