@@ -60,7 +60,28 @@ struct Scene {
     bool show() {
         pressKeys(dpy(), kToggle);
         return waitUntil(dpy(), [&] { return console->shownAt() && focusOf(dpy()) == term(); }) &&
-               consoleKeeps();
+               consoleKeeps() && settled();
+    }
+    // Returns once the console has dealt with everything before: a row more
+    // and a row less, each a key press its event loop answers in turn. The
+    // console sets the crossings of its own slide aside right after a show,
+    // and a pointer moved before that would be taken for one of them.
+    bool settled() {
+        const int height = console->terminal().height;
+        nudges->pump();
+        const size_t from = nudges->events.size();
+        pressKeys(dpy(), {"Control_L", "KP_Add"});
+        pressKeys(dpy(), {"Control_L", "KP_Subtract"});
+        return nudges->waitUntil([&] {
+            bool grew = false;
+            for (size_t i = from; i < nudges->events.size(); ++i) {
+                const XEvent& e = nudges->events[i];
+                if (e.type != ConfigureNotify) continue;
+                if (e.xconfigure.height > height) grew = true;
+                if (grew && e.xconfigure.height == height) return true;
+            }
+            return false;
+        });
     }
     // i3 answers the toggle key with a focus request of its own that the
     // console undoes: the focus is the console's once i3 has done.
