@@ -23,8 +23,6 @@ int shellStatus = 0;
 // How long a terminal may take to close when asked.
 constexpr long long kCloseTimeoutMs = 1000;
 
-int quiet(Display*, XErrorEvent*) { return 0; }
-
 bool lists(const Atom* atoms, int count, Atom wanted) {
     for (int i = 0; i < count; ++i)
         if (atoms[i] == wanted) return true;
@@ -116,7 +114,7 @@ void closeTerminal() {
     XErrorHandler previous = nullptr;
     if (dpy) {
         XSync(dpy, False);
-        previous = XSetErrorHandler(quiet);
+        previous = XSetErrorHandler(ignoreXError);
     }
     if (window != None && dpy)
         askToClose(dpy, window);

@@ -9,8 +9,6 @@ static void focusAt(Window window, Time when) {
     XSetInputFocus(console.display, window, RevertToPointerRoot, when);
 }
 
-static int ignoreXError(Display*, XErrorEvent*) { return 0; }
-
 // Whether the window can take the focus. A window that has gone away
 // meanwhile is an expected answer here, not an error worth reporting.
 static bool viewable(Window window) {

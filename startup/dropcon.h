@@ -101,6 +101,9 @@ extern LoopState loop;
 
 // Start-up.
 int onXError(Display* display, XErrorEvent* error);
+// For the moments an error is an expected answer (a window that may have
+// gone): installed around those requests, it says nothing.
+int ignoreXError(Display* display, XErrorEvent* error);
 // Takes the one-console claim for this program name and screen, or ends
 // with status 1 when another console holds it.
 void claimInstance();

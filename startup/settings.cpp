@@ -24,6 +24,8 @@ int onXError(Display*, XErrorEvent* error) {
     return 0;
 }
 
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
 long long monotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);

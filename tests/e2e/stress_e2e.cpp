@@ -1,7 +1,6 @@
 // Stress and fault tests: key storms, long drags, a killed terminal, a vanished X server and bad resources.
 #include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/processes.h"
 #include "tests/support/xharness.h"
 
 using namespace xt;
@@ -53,21 +53,6 @@ int configuresAtHeight(const Watcher& watch, int height) {
         n +=
             e.type == ConfigureNotify && e.xconfigure.window == watch.window && e.xconfigure.height == height;
     return n;
-}
-
-// The process id a client put in _NET_WM_PID of its window, or 0.
-pid_t windowPid(Display* dpy, Window w) {
-    Atom atom = XInternAtom(dpy, "_NET_WM_PID", False), type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    pid_t pid = 0;
-    if (XGetWindowProperty(dpy, w, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-            Success &&
-        data && count == 1 && format == 32)
-        pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
-    return pid;
 }
 
 // True when the frame reported the terminal window unmapped and then a
@@ -290,7 +275,7 @@ TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
         pressKeys(dpy, kToggle);
         ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
         const int height = c.terminal().height;
-        pid_t terminalPid = windowPid(dpy, c.termWin);
+        pid_t terminalPid = netWmPid(dpy, c.termWin);
         ASSERT_GT(terminalPid, 0) << "the terminal should name its process in _NET_WM_PID";
         Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
 
@@ -309,7 +294,7 @@ TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
                                   return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
                               }))
             << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
-        EXPECT_NE(windowPid(dpy, fresh), terminalPid);
+        EXPECT_NE(netWmPid(dpy, fresh), terminalPid);
         EXPECT_TRUE(c.shownAt());
         EXPECT_EQ(c.frame().height, height + 3);
         // And the new terminal is driven like the first one.
