@@ -8,7 +8,7 @@
 
 #include <sys/wait.h>
 
-#include "startup/parse.h"
+#include "startup/dropcon.h"
 
 std::string composeCommand(const char* term, unsigned long frameWin, const char* progName, int argc,
                            char* const* argv) {

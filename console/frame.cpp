@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "console/console.h"
 #include "startup/dropcon.h"
 
 void createFrame() {

@@ -1,11 +1,21 @@
-// The monitors RandR lists, kept current by events, and putting the console on one of them.
+// The monitors RandR lists, kept current by events, and placing the console on one of them.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <cstdio>
 
+#include "console/console.h"
 #include "console/placement.h"
-#include "startup/dropcon.h"
+
+// The monitors, as RandR lists them (never empty: the whole screen without
+// RandR 1.5), kept current by the root's and RandR's events.
+static std::vector<Monitor> monitors;
+static int randrEventBase = -1;     // -1: no RandR
+static bool randrMonitors = false;  // RandR 1.5: monitors can be listed
+// The name of the console's monitor ("" in screen mode), and whether the
+// named monitor has been warned about as missing.
+static std::string placedOn;
+static bool monitorMissing = false;
 
 static Rect screenRect() {
     return {0, 0, DisplayWidth(console.display, console.screen),
@@ -18,7 +28,7 @@ static Rect screenRect() {
 static void refreshMonitors() {
     Display* dpy = console.display;
     std::vector<Monitor> list;
-    if (console.randrMonitors) {
+    if (randrMonitors) {
         int count = 0;
         if (XRRMonitorInfo* info = XRRGetMonitors(dpy, console.root, True, &count)) {
             std::vector<Atom> atoms;
@@ -35,7 +45,7 @@ static void refreshMonitors() {
         }
     }
     if (list.empty()) list.push_back({"", screenRect(), true});
-    console.monitors = std::move(list);
+    monitors = std::move(list);
 }
 
 // Notes the console's monitor (the whole screen in screen mode) and the
@@ -43,31 +53,12 @@ static void refreshMonitors() {
 static void placeOn(size_t index) {
     if (console.monitor.mode == MonitorMode::WholeScreen) {
         console.area = screenRect();
-        console.placedOn.clear();
+        placedOn.clear();
     } else {
-        console.area = console.monitors[index].area;
-        console.placedOn = console.monitors[index].name;
+        console.area = monitors[index].area;
+        placedOn = monitors[index].name;
     }
     console.span = consoleSpan(console.area, console.xOffset, console.screenWidth);
-}
-
-// Fits the heights to the monitor just placed on and moves and resizes
-// the frame and the terminal where that changed anything: at its top when
-// shown, parked above the screen otherwise. On one monitor that never
-// changes, this sends nothing.
-static void fitAndApply(Span before, int topBefore, bool shown) {
-    const int heightBefore = console.height;
-    SizeState state{console.height, loop.savedHeight, loop.fullScreen};
-    state = fitToMonitor(state, console.chosenHeight, console.fittedTo, console.area.height,
-                         console.handleWidth, console.heightInc);
-    console.height = state.height;
-    loop.savedHeight = state.savedHeight;
-    console.fittedTo = console.area.height;
-    if (console.span == before && console.height == heightBefore && (!shown || shownY() == topBefore)) return;
-    Display* dpy = console.display;
-    XResizeWindow(dpy, console.termWin, console.span.width, console.height);
-    XMoveResizeWindow(dpy, console.frameWin, console.span.x, shown ? shownY() : hiddenY(), console.span.width,
-                      console.height + console.handleWidth);
 }
 
 static std::optional<Point> pointerPosition() {
@@ -84,8 +75,8 @@ void watchMonitors() {
     Display* dpy = console.display;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (XRRQueryExtension(dpy, &eventBase, &errorBase) && XRRQueryVersion(dpy, &major, &minor)) {
-        console.randrEventBase = eventBase;
-        console.randrMonitors = major > 1 || (major == 1 && minor >= 5);
+        randrEventBase = eventBase;
+        randrMonitors = major > 1 || (major == 1 && minor >= 5);
         // Outputs plugged in or out and modes set come as these; monitors set
         // or deleted with xrandr --setmonitor only as the root's ConfigureNotify.
         // A server before RandR 1.2 would refuse the CRTC and output masks.
@@ -96,16 +87,16 @@ void watchMonitors() {
     }
     refreshMonitors();
     // Parked on the primary monitor (or the named one) until the first show.
-    placeOn(chooseMonitor(console.monitors, console.monitor, std::nullopt));
+    placeOn(chooseMonitor(monitors, console.monitor, std::nullopt));
 }
 
 bool isMonitorEvent(const XEvent& event) {
     if (event.type == ConfigureNotify) return event.xconfigure.window == console.root;
-    return console.randrEventBase >= 0 && (event.type == console.randrEventBase + RRScreenChangeNotify ||
-                                           event.type == console.randrEventBase + RRNotify);
+    return randrEventBase >= 0 && (event.type == randrEventBase + RRScreenChangeNotify ||
+                                           event.type == randrEventBase + RRNotify);
 }
 
-void monitorsChanged(XEvent& event) {
+bool monitorsChanged(XEvent& event) {
     // One change of the screen comes as several events: take them all in
     // (XRRUpdateConfiguration keeps Xlib's idea of the screen size right)
     // and read the list once.
@@ -117,51 +108,48 @@ void monitorsChanged(XEvent& event) {
         XRRUpdateConfiguration(&more);
     refreshMonitors();
     // A hidden console stays parked out of sight and is placed at its next show.
-    if (loop.hidden) return;
-    const Span before = console.span;
-    const int topBefore = shownY();
-    std::optional<size_t> index = findMonitor(console.monitors, console.placedOn);
+    if (loop.hidden) return false;
+    std::optional<size_t> index = findMonitor(monitors, placedOn);
     if (!index) {
         // Its monitor is gone: to the pointer's monitor, or the primary one.
         MonitorSetting setting = console.monitor;
         if (setting.mode == MonitorMode::Named) setting.mode = MonitorMode::Primary;
         const bool byPointer = setting.mode == MonitorMode::Pointer;
-        index = chooseMonitor(console.monitors, setting, byPointer ? pointerPosition() : std::nullopt);
+        index = chooseMonitor(monitors, setting, byPointer ? pointerPosition() : std::nullopt);
     }
     placeOn(*index);
-    fitAndApply(before, topBefore, true);
-    // Moved or resized past a resting pointer, the frame gets crossings
-    // that are not the user's doing.
-    settleResize();
+    return true;
 }
 
 void placeForShow() {
     const MonitorSetting& setting = console.monitor;
-    const Span before = console.span;
-    const int topBefore = shownY();
     bool missing = false;
     // The pointer query is the one round trip placement adds to a show; the
     // monitors come from the copy that events keep current.
     const size_t index =
-        chooseMonitor(console.monitors, setting,
+        chooseMonitor(monitors, setting,
                       setting.mode == MonitorMode::Pointer ? pointerPosition() : std::nullopt, &missing);
     // Said once each time the name goes missing: a monitor plugged in later
     // is used from the next show on.
-    if (missing && !console.monitorMissing)
+    if (missing && !monitorMissing)
         std::fprintf(stderr, "%s: monitor: no monitor named \"%s\", using the primary one\n",
                      console.progName, setting.name.c_str());
-    console.monitorMissing = missing;
+    monitorMissing = missing;
     placeOn(index);
-    fitAndApply(before, topBefore, false);
 }
 
 int shownY() { return console.area.y; }
+
+// Parked one frame height above the screen's top edge, whatever the
+// monitor: out of sight on every monitor. The slide down starts as far
+// above its monitor's top.
+int hiddenY() { return -(console.height + console.handleWidth); }
 
 bool slideCrossesMonitor() {
     // Asked at each slide, since a size key or a drag changes the band the
     // frame passes through; the list is the kept copy, no request.
     if (console.monitor.mode == MonitorMode::WholeScreen) return false;
-    const size_t own = findMonitor(console.monitors, console.placedOn).value_or(console.monitors.size());
-    return slideCrossesOther(console.monitors, own, console.span, shownY(),
+    const size_t own = findMonitor(monitors, placedOn).value_or(monitors.size());
+    return slideCrossesOther(monitors, own, console.span, shownY(),
                              console.height + console.handleWidth);
 }

@@ -1,21 +1,8 @@
-// Pure rules of where the console goes: which monitor, the frame's rectangle, the fitted height, slide or
-// jump.
+// Pure rules of where the console goes: which monitor, the frame's span on it, slide or jump.
 #include "console/placement.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "startup/parse.h"
-
-MonitorSetting parseMonitorSetting(const char* value, bool xOffsetPresent, bool screenWidthPresent) {
-    if (!value)
-        return {(xOffsetPresent || screenWidthPresent) ? MonitorMode::WholeScreen : MonitorMode::Pointer, ""};
-    if (std::strcmp(value, "pointer") == 0) return {MonitorMode::Pointer, ""};
-    if (std::strcmp(value, "primary") == 0) return {MonitorMode::Primary, ""};
-    if (std::strcmp(value, "screen") == 0) return {MonitorMode::WholeScreen, ""};
-    if (*value == '\0') return {MonitorMode::Pointer, ""};
-    return {MonitorMode::Named, value};
-}
 
 size_t primaryMonitor(const std::vector<Monitor>& monitors) {
     for (size_t i = 0; i < monitors.size(); ++i)
@@ -69,26 +56,6 @@ Span consoleSpan(const Rect& monitor, int xOffset, int screenWidth) {
     // Kept within the X protocol's 16-bit coordinates, which would wrap.
     const int x = std::clamp(monitor.x + xOffset, -kMaxExtent - 1, kMaxExtent);
     return {x, screenWidth > 0 ? screenWidth : std::clamp(monitor.width, 1, kMaxExtent)};
-}
-
-int fitHeight(int chosen, int monitorHeight, int handleWidth, int heightInc) {
-    if (static_cast<long long>(chosen) + handleWidth <= monitorHeight) return chosen;
-    const int row = std::max(heightInc, 1);
-    const int room = monitorHeight - handleWidth;
-    return std::min(chosen, std::max(room - room % row, row));
-}
-
-SizeState fitToMonitor(SizeState state, int chosen, int fittedTo, int monitorHeight, int handleWidth,
-                       int heightInc) {
-    if (monitorHeight == fittedTo) return state;
-    const int fitted = fitHeight(chosen, monitorHeight, handleWidth, heightInc);
-    if (state.fullScreen) {
-        state.height = std::max(monitorHeight, 1);
-        state.savedHeight = fitted;
-    } else {
-        state.height = fitted;
-    }
-    return state;
 }
 
 bool slideCrossesOther(const std::vector<Monitor>& monitors, size_t own, Span span, int top,

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "console/command.h"
-#include "startup/dropcon.h"
+#include "console/console.h"
+#include "interaction/interaction.h"
 
 namespace {
 

@@ -7,43 +7,20 @@
 #include <string>
 
 #include "console/command.h"
-#include "startup/dropcon.h"
+#include "console/console.h"
+#include "interaction/interaction.h"
 
 // How long a terminal may take to show its window before we give up.
 constexpr long long kLaunchTimeoutMs = 10000;
-// A terminal that dies this soon after its launch, this many times in a
-// row, is not relaunched again.
-constexpr long long kQuickExitMs = 2000;
-constexpr int kQuickExitLimit = 5;
+
+// Monotonic time of the last launch.
+static long long launchedAtMs = 0;
 
 void buildCommand(int argc, char** argv) {
     console.command = composeCommand(console.term, console.frameWin, console.progName, argc, argv);
 }
 
-// Ends the program when there is no terminal to be had, with the focus
-// handed back and whatever is left of the terminal closed first. For a
-// terminal that did not start, how its shell ended is said too, when it
-// has; what the terminal printed is on standard error above the line.
-[[noreturn]] static void giveUp(const char* why, bool sayHowItEnded = false) {
-    // How it ended on its own, not how we closed it.
-    std::string ending = sayHowItEnded ? terminalEnding() : "";
-    if (!ending.empty()) ending = " (" + ending + ")";
-    returnFocus();
-    closeTerminal();
-    XSync(console.display, False);
-    std::fprintf(stderr, "%s: %s: %s%s\n", console.progName, why, console.command.c_str(), ending.c_str());
-    std::exit(1);
-}
-
-[[noreturn]] static void terminalDidNotStart() { giveUp("terminal did not start", true); }
-
-void noteTerminalExit() {
-    if (monotonicMs() - console.launchedAtMs < kQuickExitMs)
-        ++loop.quickExits;
-    else
-        loop.quickExits = 0;
-    if (loop.quickExits >= kQuickExitLimit) giveUp("terminal keeps exiting, giving up");
-}
+long long terminalAgeMs() { return monotonicMs() - launchedAtMs; }
 
 // The frame's substructure events, and no other: a mask would take the
 // root's structure events too (a new screen size, monitors set or deleted),
@@ -68,15 +45,15 @@ static Bool frameSubstructureEvent(Display*, XEvent* event, XPointer) {
 // Only the frame's substructure events are taken; everything else stays
 // queued for the event loop. The window is named by the first CreateNotify
 // or MapNotify of a child; when it was its creation, we go on until it is
-// mapped, since the
-// size hints are only certain to be set by then and the focus can only be
-// given to a viewable window. None when the window was destroyed unmapped:
-// the terminal died while it started. A shell that fails before any window
+// mapped, since the size hints are only certain to be set by then and the focus can only be
+// given to a viewable window. The window stays None when it was destroyed
+// unmapped (the terminal died while it started) and when the console was
+// asked to end meanwhile. A shell that fails before any window
 // appears means a terminal that cannot start: no use waiting for it. One
 // that ends well may have handed the work over (a client of a terminal
 // server, a wrapper script that starts the terminal in the background), so
 // its window is still waited for.
-static Window awaitTerminalWindow() {
+static Launch awaitTerminalWindow() {
     Display* dpy = console.display;
     const long long deadline = monotonicMs() + kLaunchTimeoutMs;
     Window window = None;
@@ -87,33 +64,30 @@ static Window awaitTerminalWindow() {
                 event.xcreatewindow.parent == console.frameWin)
                 window = event.xcreatewindow.window;
             else if (event.type == DestroyNotify && window != None && event.xdestroywindow.window == window)
-                return None;
+                return Launch::gone;
             else if (event.type == MapNotify && event.xmap.event == console.frameWin &&
-                     (window == None || event.xmap.window == window))
-                return event.xmap.window;
+                     (window == None || event.xmap.window == window)) {
+                console.termWin = event.xmap.window;
+                return Launch::adopted;
+            }
         }
-        if (endRequested()) endConsole();
-        if (window == None && terminalFailed()) terminalDidNotStart();
-        if (monotonicMs() >= deadline) terminalDidNotStart();
+        if (endRequested()) return Launch::endRequested;
+        if (window == None && terminalFailed()) return Launch::failed;
+        if (monotonicMs() >= deadline) return Launch::failed;
         waitForInput(deadline);
     }
 }
 
-void launchTerminal(bool firstLaunch) {
+Launch launchTerminal(bool firstLaunch) {
     Display* dpy = console.display;
-    for (;;) {
-        console.launchedAtMs = monotonicMs();
-        // The previous terminal's window is forgotten: from here on, closing
-        // the terminal means the new one, which has no window yet.
-        console.termWin = None;
-        if (!startTerminal(console.command)) terminalDidNotStart();
-        console.termWin = awaitTerminalWindow();
-        if (console.termWin != None) break;
-        if (!console.restart) terminalDidNotStart();
-        noteTerminalExit();
-    }
+    launchedAtMs = monotonicMs();
+    // The previous terminal's window is forgotten: from here on, closing
+    // the terminal means the new one, which has no window yet.
+    console.termWin = None;
+    if (!startTerminal(console.command)) return Launch::failed;
+    const Launch launch = awaitTerminalWindow();
+    if (launch != Launch::adopted) return launch;
     XSetWindowBorderWidth(dpy, console.termWin, 0);
-    watchTerminalFocus();
 
     if (XSizeHints* hints = XAllocSizeHints()) {
         long supplied = 0;
@@ -129,4 +103,5 @@ void launchTerminal(bool firstLaunch) {
     XResizeWindow(dpy, console.termWin, console.span.width, console.height);
     XResizeWindow(dpy, console.frameWin, console.span.width, console.height + console.handleWidth);
     if (firstLaunch) XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
+    return Launch::adopted;
 }

@@ -11,7 +11,7 @@
 
 #include "console/command.h"
 #include "fuzz/check.h"
-#include "startup/parse.h"
+#include "startup/dropcon.h"
 
 // Takes expected from command at pos; false when it is not there.
 static bool take(const std::string& command, size_t& pos, const std::string& expected) {

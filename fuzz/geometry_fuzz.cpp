@@ -10,7 +10,7 @@
 #include "console/placement.h"
 #include "fuzz/check.h"
 #include "interaction/geometry.h"
-#include "startup/parse.h"
+#include "startup/dropcon.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);

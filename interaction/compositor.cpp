@@ -4,7 +4,11 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
-#include "startup/dropcon.h"
+#include "interaction/interaction.h"
+
+// XFixes' first event code (0 without XFixes) and _NET_WM_CM_S<screen>.
+static int fixesEvent = 0;
+static Atom compositorAtom = None;
 
 std::string compositorSelection(int screen) { return "_NET_WM_CM_S" + std::to_string(screen); }
 
@@ -27,14 +31,14 @@ void watchCompositor() {
     XFixesSelectSelectionInput(dpy, console.root, selection,
                                XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask |
                                    XFixesSelectionClientCloseNotifyMask);
-    console.fixesEvent = eventBase;
-    console.compositorAtom = selection;
+    fixesEvent = eventBase;
+    compositorAtom = selection;
     console.compositing = XGetSelectionOwner(dpy, selection) != None;
 }
 
 void noteCompositorChange(const XEvent& event) {
-    if (console.fixesEvent == 0 || event.type != console.fixesEvent + XFixesSelectionNotify) return;
+    if (fixesEvent == 0 || event.type != fixesEvent + XFixesSelectionNotify) return;
     const auto& change = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
-    if (change.selection != console.compositorAtom) return;
+    if (change.selection != compositorAtom) return;
     console.compositing = ownedAfter(change.subtype, change.owner);
 }

@@ -3,7 +3,22 @@
 #include <X11/Xlib.h>
 
 #include "interaction/focusrules.h"
-#include "startup/dropcon.h"
+#include "interaction/interaction.h"
+
+// Whether the terminal holds the keyboard focus, as its FocusIn and
+// FocusOut events tell, and when (monotonic ms) it last lost it, the
+// console last took it (show, refocus) and the desktop last changed.
+static bool termFocused = false;
+static long long focusLostMs = -1000000;
+static long long focusTakenMs = -1000000;
+static Time focusTakenTime = CurrentTime;  // the time the console took it with
+static long long desktopChangedMs = -1000000;
+
+// Root properties by which window managers announce a workspace switch,
+// and the window manager's focused window.
+static Atom currentDesktopAtom = None;
+static Atom showingDesktopAtom = None;
+static Atom activeWindowAtom = None;
 
 static void focusAt(Window window, Time when) {
     XSetInputFocus(console.display, window, RevertToPointerRoot, when);
@@ -38,7 +53,7 @@ static Window currentFocus() {
 // had before (the pointer left the console) does not.
 static bool heldByTerminal(Window focus) {
     if (focus == console.termWin || focus == console.frameWin) return true;
-    return !loop.hidden && loop.termFocused && (focus == PointerRoot || focus == None) &&
+    return !loop.hidden && termFocused && (focus == PointerRoot || focus == None) &&
            !viewable(console.termWin);
 }
 
@@ -46,8 +61,8 @@ bool terminalHoldsFocus() { return heldByTerminal(currentFocus()); }
 
 void returnFocus(Time when) {
     // A loss from now on is our own doing, not a window manager's.
-    loop.focusTakenMs = -1000000;
-    loop.desktopChangedMs = -1000000;
+    focusTakenMs = -1000000;
+    desktopChangedMs = -1000000;
     if (loop.savedFocus == None) return;
     Display* dpy = console.display;
     // Checked and set under a short server grab: no window manager can move
@@ -72,23 +87,23 @@ void watchDesktop() {
     char* list[] = {names[0], names[1], names[2]};
     Atom atoms[3] = {None, None, None};
     XInternAtoms(console.display, list, 3, False, atoms);
-    console.currentDesktopAtom = atoms[0];
-    console.showingDesktopAtom = atoms[1];
-    console.activeWindowAtom = atoms[2];
+    currentDesktopAtom = atoms[0];
+    showingDesktopAtom = atoms[1];
+    activeWindowAtom = atoms[2];
 }
 
 void watchTerminalFocus() {
     // Each client selects its own events on a window: this does not disturb
     // the terminal's own selection.
     XSelectInput(console.display, console.termWin, FocusChangeMask);
-    loop.termFocused = false;
+    termFocused = false;
 }
 
 // The console takes the focus (show, refocus) with the key press's time.
 static void takeFocus(Time when) {
     focusAt(console.termWin, when);
-    loop.focusTakenMs = monotonicMs();
-    loop.focusTakenTime = when;
+    focusTakenMs = monotonicMs();
+    focusTakenTime = when;
 }
 
 void takeFocusForShow(Time when) {
@@ -125,7 +140,7 @@ void settleShow() {
     // The focus back where show found it: a window manager answered the
     // toggle key by focusing its own choice again (see reclaimFocus). The
     // user asked for the console: take it now.
-    if (focus == loop.savedFocus && focus != console.termWin) focusAt(console.termWin, loop.focusTakenTime);
+    if (focus == loop.savedFocus && focus != console.termWin) focusAt(console.termWin, focusTakenTime);
 }
 
 void settleHide() {
@@ -159,7 +174,7 @@ static void reclaimFocus(bool afterTake) {
     // press's own time: of two requests with equal times the later wins, so
     // the press's time, sent again now, takes it back without making i3's
     // next requests look stale.
-    focusAt(console.termWin, afterTake ? loop.focusTakenTime : CurrentTime);
+    focusAt(console.termWin, afterTake ? focusTakenTime : CurrentTime);
 }
 
 // Gives the terminal the focus for an enter, if the pointer is still in the
@@ -210,15 +225,15 @@ void onFocusChange(const XFocusChangeEvent& event) {
     if (event.window != console.termWin) return;
     int held = focusHeld(event.type, event.mode, event.detail);
     if (held < 0) return;
-    loop.termFocused = held == 1;
+    termFocused = held == 1;
     if (held) return;
     // Window managers differ in whether the focus moves before or after the
     // desktop property changes: each of the two events looks for the other.
-    loop.focusLostMs = monotonicMs();
-    if (closeInTime(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus(false);
+    focusLostMs = monotonicMs();
+    if (closeInTime(focusLostMs, desktopChangedMs)) reclaimFocus(false);
     // Right after the console took the focus, the window it took it from
     // gets it back: a window manager undoing the console's show.
-    else if (closeInTime(loop.focusLostMs, loop.focusTakenMs))
+    else if (closeInTime(focusLostMs, focusTakenMs))
         reclaimFocus(true);
 }
 
@@ -229,7 +244,7 @@ static Window activeWindow() {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     Window active = None;
-    if (XGetWindowProperty(console.display, console.root, console.activeWindowAtom, 0, 1, False, XA_WINDOW,
+    if (XGetWindowProperty(console.display, console.root, activeWindowAtom, 0, 1, False, XA_WINDOW,
                            &type, &format, &count, &after, &data) == Success &&
         data && format == 32 && count == 1)
         active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
@@ -244,33 +259,26 @@ void onRootProperty(const XPropertyEvent& event) {
     // activates the window the pointer went to, and does not focus it again
     // when the pointer next goes there from the console (the console's
     // window is none of its business).
-    if (event.atom == console.activeWindowAtom) {
+    if (event.atom == activeWindowAtom) {
         if (loop.hidden || event.state != PropertyNewValue) return;
         Window active = activeWindow();
         if (active != None && active != console.frameWin && active != console.termWin)
             loop.savedFocus = active;
         return;
     }
-    if (event.atom != console.currentDesktopAtom && event.atom != console.showingDesktopAtom) return;
-    loop.desktopChangedMs = monotonicMs();
-    if (!loop.termFocused && closeInTime(loop.focusLostMs, loop.desktopChangedMs)) reclaimFocus(false);
+    if (event.atom != currentDesktopAtom && event.atom != showingDesktopAtom) return;
+    desktopChangedMs = monotonicMs();
+    if (!termFocused && closeInTime(focusLostMs, desktopChangedMs)) reclaimFocus(false);
 }
 
-void toggleConsole(Time when) {
-    if (loop.hidden) {
-        showConsole(when);
-        return;
-    }
-    if (console.refocus && !loop.termFocused) {
-        // The focus was moved away while the console stayed in front: the
-        // press brings the keyboard back rather than hiding the console.
-        Window focus = currentFocus();
-        if (!heldByTerminal(focus)) {
-            if (focus != None) loop.savedFocus = focus;
-            XRaiseWindow(console.display, console.frameWin);
-            takeFocus(when);
-            return;
-        }
-    }
-    hideConsole(when);
+bool takeBackLostFocus(Time when) {
+    // The focus was moved away while the console stayed in front: the
+    // press brings the keyboard back rather than hiding the console.
+    if (termFocused) return false;
+    Window focus = currentFocus();
+    if (heldByTerminal(focus)) return false;
+    if (focus != None) loop.savedFocus = focus;
+    XRaiseWindow(console.display, console.frameWin);
+    takeFocus(when);
+    return true;
 }

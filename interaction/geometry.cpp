@@ -1,4 +1,4 @@
-// Pure arithmetic of the console's motion: slide positions, size keys and drag snapping.
+// Pure arithmetic of the console's motion and size: slide positions, size keys, drag snapping, fitting to a monitor.
 #include "interaction/geometry.h"
 
 #include <algorithm>
@@ -50,4 +50,24 @@ SizeState applySizeKey(SizeState state, SizePress press, int heightInc, int moni
 int dragHeight(int y, int heightInc, int current, int maxHeight) {
     if (heightInc <= 0 || y < heightInc) return current;
     return std::min(y - y % heightInc, std::max(maxHeight - maxHeight % heightInc, heightInc));
+}
+
+int fitHeight(int chosen, int monitorHeight, int handleWidth, int heightInc) {
+    if (static_cast<long long>(chosen) + handleWidth <= monitorHeight) return chosen;
+    const int row = std::max(heightInc, 1);
+    const int room = monitorHeight - handleWidth;
+    return std::min(chosen, std::max(room - room % row, row));
+}
+
+SizeState fitToMonitor(SizeState state, int chosen, int fittedTo, int monitorHeight, int handleWidth,
+                       int heightInc) {
+    if (monitorHeight == fittedTo) return state;
+    const int fitted = fitHeight(chosen, monitorHeight, handleWidth, heightInc);
+    if (state.fullScreen) {
+        state.height = std::max(monitorHeight, 1);
+        state.savedHeight = fitted;
+    } else {
+        state.height = fitted;
+    }
+    return state;
 }

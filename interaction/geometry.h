@@ -1,6 +1,5 @@
-// Pure arithmetic of the console's motion: slide positions, size keys and drag snapping.
+// Pure arithmetic of the console's motion and size: slide positions, size keys, drag snapping, fitting to a monitor.
 #pragma once
-
 
 #include <cstddef>
 #include <vector>
@@ -46,3 +45,16 @@ SizeState applySizeKey(SizeState state, SizePress press, int heightInc, int moni
 // The height for a pointer at y during a drag: the largest whole number of
 // rows that ends above it; current when the pointer is above the first row.
 int dragHeight(int y, int heightInc, int current, int maxHeight);
+
+// The chosen height fitted to a monitor: kept when the terminal and its
+// handle fit on it, otherwise the most whole rows that do (at least one).
+int fitHeight(int chosen, int monitorHeight, int handleWidth, int heightInc);
+
+// The heights once the console comes onto a monitor monitorHeight high,
+// when the height was last fitted to or set on one fittedTo high. On a
+// monitor of that same height nothing changes, so heights set there with
+// the size keys stay as they are. Otherwise the chosen height is fitted to
+// it; in full screen the console takes the monitor's height, and the fitted
+// height is what keyFull restores.
+SizeState fitToMonitor(SizeState state, int chosen, int fittedTo, int monitorHeight, int handleWidth,
+                       int heightInc);

@@ -1,10 +1,12 @@
-// The event loop: dispatches hotkeys, the handle, crossings and focus changes, and the terminal going away.
+// The event loop: dispatches hotkeys, the handle, crossings and focus changes, monitor changes and the terminal going away.
 #include <X11/Xlib.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <string>
 
-#include "startup/dropcon.h"
+#include "console/console.h"
+#include "interaction/geometry.h"
+#include "interaction/interaction.h"
 
 // A hotkey is known by the key and the modifiers it was grabbed with, not
 // by the keysym the key types now. An event sent by another client comes
@@ -19,28 +21,69 @@ static void onKeyPress(const XKeyEvent& key) {
         const bool full = pressed(console.keyFull), bigger = pressed(console.keyBigger),
                    smaller = pressed(console.keySmaller);
         if (full || bigger || smaller) {
-            applySizeKeys(full, bigger, smaller);
+            applySizeKeys(SizePress{full, bigger, smaller});
             settleResize();
         }
     }
 }
 
-static void terminalGone() {
-    if (!console.restart) {
-        returnFocus();
-        // Usually on its way out already; this also collects it.
-        closeTerminal();
-        XSync(console.display, False);
-        std::exit(0);
+void toggleConsole(Time when) {
+    if (loop.hidden)
+        showConsole(when);
+    else if (!console.refocus || !takeBackLostFocus(when))
+        hideConsole(when);
+}
+
+// A terminal that dies this soon after its launch, this many times in a
+// row, is not relaunched again.
+constexpr long long kQuickExitMs = 2000;
+constexpr int kQuickExitLimit = 5;
+static int quickExits = 0;
+
+// Counts a terminal that ended with restart on; ends the console for good
+// when terminals keep dying right after their launch.
+static void countExitOrGiveUp() {
+    quickExits = terminalAgeMs() < kQuickExitMs ? quickExits + 1 : 0;
+    if (quickExits >= kQuickExitLimit) endConsole(1, "terminal keeps exiting, giving up: " + console.command);
+}
+
+void startTerminalOrEnd(bool firstLaunch) {
+    for (;;) {
+        const Launch launch = launchTerminal(firstLaunch);
+        if (launch == Launch::adopted) break;
+        if (launch == Launch::endRequested) endConsole(0);
+        if (launch == Launch::failed || !console.restart) {
+            // How its shell ended on its own, not how we close it; what the
+            // terminal printed is on standard error above the line.
+            const std::string ending = terminalEnding();
+            endConsole(1, "terminal did not start: " + console.command + (ending.empty() ? "" : " (" + ending + ")"));
+        }
+        countExitOrGiveUp();
     }
-    noteTerminalExit();
+    watchTerminalFocus();
+}
+
+static void terminalGone() {
+    // Usually on its way out already; the end also collects it.
+    if (!console.restart) endConsole(0);
+    countExitOrGiveUp();
     const bool hadFocus = terminalHoldsFocus();
     // A terminal that only unmapped its window is still running: it is
     // ended before its successor comes, not left behind without a window.
     closeTerminal();
-    launchTerminal(false);
+    startTerminalOrEnd(false);
     XSync(console.display, False);
     focusRelaunchedTerminal(hadFocus);
+}
+
+static void onMonitorChange(XEvent& event) {
+    const Span before = console.span;
+    const int topBefore = shownY();
+    if (!monitorsChanged(event)) return;
+    fitToPlacement(before, topBefore, true);
+    // Moved or resized past a resting pointer, the frame gets crossings
+    // that are not the user's doing.
+    settleResize();
 }
 
 // X events still to be dispatched before a toggle asked for by a signal;
@@ -52,7 +95,7 @@ static int eventsBeforeToggle = -1;
 // (those that came during a slide or a drag among them), in their order.
 static bool nextEvent(XEvent* event) {
     Display* dpy = console.display;
-    if (endRequested()) endConsole();
+    if (endRequested()) endConsole(0);
     if (eventsBeforeToggle < 0 && takeToggleRequest())
         eventsBeforeToggle = XEventsQueued(dpy, QueuedAfterReading);
     // A drag or a relaunch may have taken some of those out of the queue.
@@ -102,7 +145,7 @@ void runEventLoop() {
                 break;
             default:
                 noteCompositorChange(event);
-                if (isMonitorEvent(event)) monitorsChanged(event);
+                if (isMonitorEvent(event)) onMonitorChange(event);
                 break;
         }
     }

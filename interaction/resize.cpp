@@ -1,9 +1,9 @@
-// Changing the console's height: the size hotkeys, full-screen and dragging the handle.
+// Changing the console's height: the size hotkeys, full-screen, dragging the handle and fitting it to a monitor.
 #include <X11/Xlib.h>
 
+#include "console/console.h"
 #include "interaction/geometry.h"
-#include "startup/dropcon.h"
-#include "startup/parse.h"
+#include "interaction/interaction.h"
 
 static int maxHeight() { return kMaxExtent - console.handleWidth; }
 
@@ -14,11 +14,10 @@ static void resizeConsole() {
                   console.height + console.handleWidth);
 }
 
-void applySizeKeys(bool full, bool bigger, bool smaller) {
+void applySizeKeys(const SizePress& press) {
     SizeState state{console.height, loop.savedHeight, loop.fullScreen};
     // Full screen is the height of the console's monitor.
-    state = applySizeKey(state, SizePress{full, bigger, smaller}, console.heightInc, console.area.height,
-                         maxHeight());
+    state = applySizeKey(state, press, console.heightInc, console.area.height, maxHeight());
     // Outside full screen the size keys set the height the user chose.
     if (!loop.fullScreen && !state.fullScreen) console.chosenHeight = state.height;
     console.height = state.height;
@@ -37,7 +36,7 @@ void dragResize() {
         return;
     for (;;) {
         XEvent event;
-        if (endRequested()) endConsole();
+        if (endRequested()) endConsole(0);
         if (!XCheckMaskEvent(dpy, mask, &event)) {
             waitForInput(-1);
             continue;
@@ -56,4 +55,25 @@ void dragResize() {
     // for the drag to end (a toggle by signal).
     XUngrabPointer(dpy, CurrentTime);
     XSync(dpy, False);
+}
+
+// The monitor height the current height was last fitted to.
+static int fittedTo = 0;
+
+void fitToPlacement(Span before, int topBefore, bool shown) {
+    // Fits the heights to the monitor just placed on and moves and resizes
+    // the frame and the terminal where that changed anything: at its top
+    // when shown, parked above the screen otherwise. On one monitor that
+    // never changes, this sends nothing.
+    const int heightBefore = console.height;
+    SizeState state{console.height, loop.savedHeight, loop.fullScreen};
+    state = fitToMonitor(state, console.chosenHeight, fittedTo, console.area.height, console.handleWidth,
+                         console.heightInc);
+    console.height = state.height;
+    loop.savedHeight = state.savedHeight;
+    fittedTo = console.area.height;
+    if (console.span == before && console.height == heightBefore && (!shown || shownY() == topBefore)) return;
+    XResizeWindow(console.display, console.termWin, console.span.width, console.height);
+    XMoveResizeWindow(console.display, console.frameWin, console.span.x, shown ? shownY() : hiddenY(),
+                      console.span.width, console.height + console.handleWidth);
 }

@@ -1,17 +1,16 @@
 // Showing and hiding the console, with the slide animation between the two positions.
 #include <X11/Xlib.h>
 
+#include "console/console.h"
 #include "interaction/geometry.h"
-#include "startup/dropcon.h"
-
-int hiddenY() { return -(console.height + console.handleWidth); }
+#include "interaction/interaction.h"
 
 // A console whose slide would cross another monitor jumps instead.
 static bool animated() {
     return !loop.fullScreen && !slideCrossesMonitor() && slideStep(console.height, console.stepSize) > 0;
 }
 
-void slideFrame(int start) {
+static void slideFrame(int start) {
     // One synchronous round trip per step paces the slide together with the
     // sleep: a slow server makes it slower, never jumpier.
     const std::vector<int> path =
@@ -23,7 +22,7 @@ void slideFrame(int start) {
         XMoveWindow(console.display, console.frameWin, console.span.x, shownY() + y);
         XSync(console.display, False);
         // Only a request to end cuts the slide short.
-        if (!pauseUnlessEnding(pause)) endConsole();
+        if (!pauseUnlessEnding(pause)) endConsole(0);
     }
 }
 
@@ -32,7 +31,10 @@ void showConsole(Time when) {
     // Grabbed before the slide, so that a size key pressed meanwhile acts
     // once the console is down; no round trip of its own.
     grabSizeKeys();
+    const Span before = console.span;
+    const int topBefore = shownY();
     placeForShow();
+    fitToPlacement(before, topBefore, false);
     XRaiseWindow(dpy, console.frameWin);
     takeFocusForShow(when);
     if (animated()) {

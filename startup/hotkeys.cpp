@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "startup/dropcon.h"
-#include "startup/keymap.h"
-#include "startup/parse.h"
 
 static HotkeyGrab* const sizeKeys[] = {&console.keySmaller, &console.keyBigger, &console.keyFull};
 static HotkeyGrab* const allHotkeys[] = {&console.toggleKey, &console.keySmaller, &console.keyBigger,
@@ -159,6 +157,8 @@ void releaseSizeKeys() {
         }
     }
 }
+
+void releaseHotkeys() { XUngrabKey(console.display, AnyKey, AnyModifier, console.root); }
 
 // The key combinations the console holds now: the toggle key's always, the
 // size keys' while shown.

@@ -10,8 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "console/console.h"
+#include "interaction/interaction.h"
 #include "startup/dropcon.h"
-#include "startup/parse.h"
 
 int main(int argc, char** argv) {
     console.progName = programName(argc > 0 ? argv[0] : nullptr);
@@ -58,6 +59,6 @@ int main(int argc, char** argv) {
     buildCommand(argc, argv);
     loop.hidden = true;
     loop.fullScreen = false;
-    launchTerminal(true);
+    startTerminalOrEnd(true);
     runEventLoop();
 }

@@ -63,3 +63,13 @@ unsigned numLockMaskFrom(const unsigned char* modifiermap, int maxKeypermod, uns
             if (modifiermap[row * maxKeypermod + col] == numLock) mask = 1u << row;
     return mask;
 }
+
+MonitorSetting parseMonitorSetting(const char* value, bool xOffsetPresent, bool screenWidthPresent) {
+    if (!value)
+        return {(xOffsetPresent || screenWidthPresent) ? MonitorMode::WholeScreen : MonitorMode::Pointer, ""};
+    if (std::strcmp(value, "pointer") == 0) return {MonitorMode::Pointer, ""};
+    if (std::strcmp(value, "primary") == 0) return {MonitorMode::Primary, ""};
+    if (std::strcmp(value, "screen") == 0) return {MonitorMode::WholeScreen, ""};
+    if (*value == '\0') return {MonitorMode::Pointer, ""};
+    return {MonitorMode::Named, value};
+}

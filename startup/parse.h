@@ -28,9 +28,6 @@
     "keyBigger:             Control+KP_Add\n"             \
     "keyFull:               Alt+F11\n"
 
-// Largest coordinate or extent the X protocol carries (INT16).
-constexpr int kMaxExtent = 32767;
-
 // The text after the last '/' of argv[0].
 const char* programName(const char* argv0);
 
@@ -40,6 +37,20 @@ bool asksForUsage(int argc, char* const* argv);
 // An integer setting as atoi reads it (blanks, sign, digits), but saturating
 // instead of overflowing; fallback when the resource is absent.
 int settingInt(const char* text, int fallback);
+
+// The monitor resource: the pointer's monitor, the primary one, one by
+// name, or the whole screen as one strip.
+enum class MonitorMode { Pointer, Primary, Named, WholeScreen };
+
+struct MonitorSetting {
+    MonitorMode mode = MonitorMode::Pointer;
+    std::string name;  // for Named
+};
+
+// The monitor resource's value (nullptr when absent). Without it, resource
+// files that set xOffset or screenWidth were written in whole-screen
+// coordinates, and keep the whole screen.
+MonitorSetting parseMonitorSetting(const char* value, bool xOffsetPresent, bool screenWidthPresent);
 
 struct Hotkey {
     unsigned mask = 0;

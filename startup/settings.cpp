@@ -1,36 +1,10 @@
-// The state record, the X error handler and the settings.
+// The settings: every X resource under the program's name, read once at start-up.
 #include <X11/Xlib.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
-#include <ctime>
 
 #include "startup/dropcon.h"
-#include "startup/parse.h"
-
-ConsoleState console;
-LoopState loop;
-
-// How many X errors have been reported so far.
-unsigned long xErrors = 0;
-
-int onXError(Display*, XErrorEvent* error) {
-    if (quietGrabError(error)) return 0;
-    // Every protocol error is reported and otherwise ignored: the request
-    // that failed simply has no effect, and the console goes on.
-    std::fprintf(stderr, "%d  XError caught\n", error->error_code);
-    ++xErrors;
-    return 0;
-}
-
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
-
-long long monotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
-}
 
 static const char* resource(const char* key) { return XGetDefault(console.display, console.progName, key); }
 

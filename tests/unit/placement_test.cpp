@@ -3,6 +3,7 @@
 
 
 #include "console/placement.h"
+#include "interaction/geometry.h"
 
 namespace {
 
