@@ -77,6 +77,11 @@ bool startTerminal(const std::string& command) {
         // from does not reach the terminal, and the terminal can be ended
         // as a whole.
         setpgid(0, 0);
+        // Nothing blocked for the terminal and its shell, whatever mask we
+        // were started with: a blocked SIGINT would leave Control+C dead.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
 #ifdef __linux__
         prctl(PR_SET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);  // the default again
 #endif

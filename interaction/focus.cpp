@@ -64,11 +64,10 @@ void returnFocus(Time when) {
     focusTakenMs = -1000000;
     desktopChangedMs = -1000000;
     if (loop.savedFocus == None) return;
-    Display* dpy = console.display;
     // Checked and set under a short server grab: no window manager can move
     // the focus in between (a focus-follows-mouse one focusing the window the
     // pointer went to), and only a focus that is still ours is handed back.
-    XGrabServer(dpy);
+    grabServer();
     if (heldByTerminal(currentFocus())) {
         // When the window that had the focus is gone or unmapped, the focus
         // goes to the pointer's window: left on the terminal it would send
@@ -78,8 +77,7 @@ void returnFocus(Time when) {
         else
             focusAt(loop.savedFocus, when);
     }
-    XUngrabServer(dpy);
-    XFlush(dpy);
+    ungrabServer();
 }
 
 void watchDesktop() {
@@ -184,15 +182,14 @@ static void reclaimFocus(bool afterTake) {
 // it to (with the same time, and of equal times the later request wins).
 static void takeFocusUnderPointer(Time when) {
     Display* dpy = console.display;
-    XGrabServer(dpy);
+    grabServer();
     Window rootReturn = None, child = None;
     int rootX = 0, rootY = 0, x = 0, y = 0;
     unsigned mask = 0;
     if (XQueryPointer(dpy, console.root, &rootReturn, &child, &rootX, &rootY, &x, &y, &mask) &&
         child == console.frameWin)
         focusAt(console.termWin, when);
-    XUngrabServer(dpy);
-    XFlush(dpy);
+    ungrabServer();
 }
 
 static bool ofGrab(const XCrossingEvent& event) {

@@ -7,28 +7,24 @@
 
 #include "startup/dropcon.h"
 
-// The loop and its toggle. The toggle shows a hidden console, hides a shown
-// one (or, with refocus, first takes a lost focus back), with the time of
-// the press that asked for it (CurrentTime by signal).
+// The loop and its toggle, which shows a hidden console and hides a shown
+// one (with refocus, first takes a lost focus back), at the time of the
+// press (CurrentTime by signal). The terminal started and adopted, or the end.
 [[noreturn]] void runEventLoop();
 void toggleConsole(Time when);
-// Starts the terminal and adopts its window; ends the console when none
-// can be had.
 void startTerminalOrEnd(bool firstLaunch);
-
-// Show and hide set the focus with the time of the event that caused them.
 void showConsole(Time when);
 void hideConsole(Time when);
 
 // The size keys, the drag of the handle, and fitting the console to the
-// monitor it has just been placed on (before: the span and top it had).
+// place it has just been given (before: the span and top it had).
 struct SizePress;
 void applySizeKeys(const SizePress& press);
 void dragResize();
 void fitToPlacement(Span before, int topBefore, bool shown);
 
-// Follows a compositing manager coming and going: the slide down grabs the
-// server only without one.
+// A compositing manager, followed from start-up on: the slide down grabs
+// the server only without one.
 void watchCompositor();
 void noteCompositorChange(const XEvent& event);
 
@@ -36,18 +32,16 @@ void noteCompositorChange(const XEvent& event);
 void watchDesktop();
 // The terminal's FocusIn and FocusOut tell whether it holds the keyboard.
 void watchTerminalFocus();
-// Gives the focus back to the window that had it before the console was
-// shown, but only while the terminal holds it; a saved window that has gone
-// or is unmapped gives way to the pointer's window.
+// Gives the focus back to the window that had it before the show, only
+// while the terminal holds it; to the pointer's window when that one has
+// gone or is unmapped.
 void returnFocus(Time when = CurrentTime);
 bool terminalHoldsFocus();
-// Notes where the focus is and gives it to the terminal, before the slide.
 void takeFocusForShow(Time when);
 // After a show, a hide or a resize: the crossings that the frame's own
-// motion past a resting pointer caused are dropped, and the focus is
-// checked once. A window manager that answered the show's key by focusing
-// its own window again loses it to the console; a hidden console never
-// keeps the focus.
+// motion past a resting pointer caused are dropped and the focus checked
+// once: a window manager that answered the show's key by focusing its own
+// window again loses it to the console; a hidden console never keeps it.
 void settleShow();
 void settleHide();
 void settleResize();
@@ -59,15 +53,14 @@ void onCrossing(const XCrossingEvent& event);
 void onFocusChange(const XFocusChangeEvent& event);
 void onRootProperty(const XPropertyEvent& event);
 
-// The one wait for X events and signals together: returns when the server
-// has sent something, a signal has come or deadlineMs (monotonic, -1 for
-// none) has passed. On the way it collects every child that has ended, so
-// that the terminal is never left a zombie. Callers take the events they
-// want from the queue before they wait again.
+// The one wait for X events and signals together, until the server sends
+// something, a signal comes or deadlineMs (monotonic, -1: none) passes; on
+// the way it collects every ended child, so that no terminal is left a
+// zombie. Callers take what they want from the queue before they wait again.
 void waitForInput(long long deadlineMs);
 // Sleeps through any signal but one that asks the console to end; false then.
 bool pauseUnlessEnding(long long micros);
-// The one way out, whatever the reason: lets go of everything another
-// console would need, hands the focus back, closes the terminal, says why
-// (when message is not empty) and exits with status.
+// The one way out: lets go of everything another console would need, hands
+// the focus back, closes the terminal, says why (unless message is empty)
+// and exits with status.
 [[noreturn]] void endConsole(int status, const std::string& message = "");

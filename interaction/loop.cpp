@@ -127,7 +127,9 @@ void runEventLoop() {
                 followKeyboardMapping(event);
                 break;
             case ButtonPress:
-                dragResize();
+                // One sent by another client would grab the pointer until
+                // the next real click.
+                if (!event.xbutton.send_event) dragResize();
                 break;
             case EnterNotify:
             case LeaveNotify:

@@ -42,9 +42,9 @@ void showConsole(Time when) {
         // compositing manager: held up too, it would paint none of the
         // steps, and the console would appear all at once at the end.
         const bool grab = !console.compositing;
-        if (grab) XGrabServer(dpy);
+        if (grab) grabServer();
         slideFrame(hiddenY());
-        if (grab) XUngrabServer(dpy);
+        if (grab) ungrabServer();
     }
     XMoveWindow(dpy, console.frameWin, console.span.x, shownY());
     // A resize by one pixel and back makes the terminal redraw itself in

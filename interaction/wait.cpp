@@ -75,7 +75,7 @@ void endConsole(int status, const std::string& message) {
         // Caught mid-slide or mid-drag, we would otherwise hold the server
         // or the pointer while closing the terminal, which could then never
         // answer.
-        XUngrabServer(dpy);
+        ungrabServer();
         XUngrabPointer(dpy, CurrentTime);
         // The focus goes back while the terminal holds it, wherever we
         // were caught (in the slide down the terminal has it already).

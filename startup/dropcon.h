@@ -88,6 +88,10 @@ int onXError(Display* display, XErrorEvent* error);
 // For the moments an error is an expected answer (a window that may have
 // gone): installed around those requests, it says nothing.
 int ignoreXError(Display* display, XErrorEvent* error);
+// A short hold of the server: no stop signal takes effect and no X error is
+// written until the release has reached the server.
+void grabServer();
+void ungrabServer();
 // How many X errors onXError has reported.
 extern unsigned long xErrors;
 long long monotonicMs();

@@ -28,14 +28,13 @@ void claimInstance() {
         XCreateWindow(dpy, console.root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &attributes);
     // Look, take and read back with the server to ourselves: of two
     // consoles started at the same moment, only one can see no owner.
-    XGrabServer(dpy);
+    grabServer();
     Window owner = XGetSelectionOwner(dpy, selection);
     if (owner == None) {
         XSetSelectionOwner(dpy, selection, window, CurrentTime);
         owner = XGetSelectionOwner(dpy, selection);
     }
-    XUngrabServer(dpy);
-    XFlush(dpy);
+    ungrabServer();
     if (owner != window) {
         std::fprintf(stderr, "%s: already running on %s\n", console.progName, DisplayString(dpy));
         std::exit(1);

@@ -74,6 +74,12 @@ void installSignals() {
     // Never ignored, whatever we inherited: an ignored SIGCHLD would reap
     // the terminal unseen and be inherited by the terminal and its shell.
     handle(SIGCHLD, false);
+    // A launcher may start us with signals blocked (the mask survives
+    // exec): blocked, these would stay pending for ever.
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (int number : {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGCHLD}) sigaddset(&handled, number);
+    sigprocmask(SIG_UNBLOCK, &handled, nullptr);
 }
 
 int signalPipe() { return selfPipe[0]; }
