@@ -2,6 +2,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -78,6 +79,42 @@ static Launch awaitTerminalWindow() {
     }
 }
 
+// Set when the terminal's window has gone by the time its hints are read.
+static bool windowGone = false;
+
+int hintedRowHeight() {
+    Display* dpy = console.display;
+    // Read after every change the terminal makes, and it may have ended
+    // since (its unmap still queued): an error then is expected. Errors of
+    // requests still in flight belong to the usual handler.
+    if (LastKnownRequestProcessed(dpy) != NextRequest(dpy) - 1) XSync(dpy, False);
+    windowGone = false;
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+        windowGone = true;
+        return 0;
+    });
+    int heightInc = 0;
+    if (XSizeHints* hints = XAllocSizeHints()) {
+        long supplied = 0;
+        // Zero-filled: no hints at all give no row height either.
+        XGetWMNormalHints(dpy, console.termWin, hints, &supplied);
+        heightInc = std::max(hints->height_inc, 0);
+        XFree(hints);
+    }
+    XSetErrorHandler(previous);
+    return windowGone ? -1 : heightInc;
+}
+
+// The console's last resize of the terminal.
+static AskedSize asked;
+
+void resizeTerminal(int height) {
+    asked = {NextRequest(console.display), console.span.width, height};
+    XResizeWindow(console.display, console.termWin, console.span.width, height);
+}
+
+AskedSize lastTerminalResize() { return asked; }
+
 Launch launchTerminal(bool firstLaunch) {
     Display* dpy = console.display;
     launchedAtMs = monotonicMs();
@@ -88,19 +125,21 @@ Launch launchTerminal(bool firstLaunch) {
     const Launch launch = awaitTerminalWindow();
     if (launch != Launch::adopted) return launch;
     XSetWindowBorderWidth(dpy, console.termWin, 0);
+    // The terminal window's events, all selected here (another XSelectInput
+    // of ours on it would replace these; the terminal's own selection is its
+    // own): its focus changes, and its property changes, for the size hints.
+    // Selected before the hints are read, so that no change is missed.
+    XSelectInput(dpy, console.termWin, FocusChangeMask | PropertyChangeMask);
 
-    if (XSizeHints* hints = XAllocSizeHints()) {
-        long supplied = 0;
-        XGetWMNormalHints(dpy, console.termWin, hints, &supplied);
-        console.heightInc = rowHeight(hints->height_inc);
-        XFree(hints);
-    }
+    // A window already gone leaves the row height as it was: its unmap,
+    // queued, tells the event loop.
+    if (const int hinted = hintedRowHeight(); hinted >= 0) console.heightInc = rowHeight(hinted);
     if (firstLaunch) {
         console.height = initialHeight(console.heightInc, console.consoleHeight, console.handleWidth);
         console.chosenHeight = console.height;
     }
 
-    XResizeWindow(dpy, console.termWin, console.span.width, console.height);
+    resizeTerminal(console.height);
     XResizeWindow(dpy, console.frameWin, console.span.width, console.height + console.handleWidth);
     if (firstLaunch) XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
     return Launch::adopted;

@@ -48,6 +48,7 @@ static void countExitOrGiveUp() {
 }
 
 void startTerminalOrEnd(bool firstLaunch) {
+    const int heightIncBefore = console.heightInc;
     for (;;) {
         const Launch launch = launchTerminal(firstLaunch);
         if (launch == Launch::adopted) break;
@@ -61,6 +62,7 @@ void startTerminalOrEnd(bool firstLaunch) {
         countExitOrGiveUp();
     }
     watchTerminalFocus();
+    if (!firstLaunch) followRelaunch(heightIncBefore);
 }
 
 static void terminalGone() {
@@ -140,14 +142,20 @@ void runEventLoop() {
                 onFocusChange(event.xfocus);
                 break;
             case PropertyNotify:
-                onRootProperty(event.xproperty);
+                if (isTerminalChange(event))
+                    followTerminal(event);
+                else
+                    onRootProperty(event.xproperty);
                 break;
             case UnmapNotify:
                 if (event.xunmap.window == console.termWin) terminalGone();
                 break;
             default:
                 noteCompositorChange(event);
-                if (isMonitorEvent(event)) onMonitorChange(event);
+                if (isMonitorEvent(event))
+                    onMonitorChange(event);
+                else if (isTerminalChange(event))
+                    followTerminal(event);
                 break;
         }
     }

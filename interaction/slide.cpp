@@ -31,6 +31,7 @@ void showConsole(Time when) {
     // Grabbed before the slide, so that a size key pressed meanwhile acts
     // once the console is down; no round trip of its own.
     grabSizeKeys();
+    resumeFollowing();
     const Span before = console.span;
     const int topBefore = shownY();
     placeForShow();
@@ -49,8 +50,8 @@ void showConsole(Time when) {
     XMoveWindow(dpy, console.frameWin, console.span.x, shownY());
     // A resize by one pixel and back makes the terminal redraw itself in
     // full once it is in view.
-    if (console.height > 1) XResizeWindow(dpy, console.termWin, console.span.width, console.height - 1);
-    XResizeWindow(dpy, console.termWin, console.span.width, console.height);
+    if (console.height > 1) resizeTerminal(console.height - 1);
+    resizeTerminal(console.height);
     loop.hidden = false;
     settleShow();
 }
