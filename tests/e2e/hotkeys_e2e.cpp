@@ -25,32 +25,6 @@ bool lockGroup(Display* dpy, unsigned group) {
     });
 }
 
-// Catches the error codes of this test's own requests.
-int lastError = 0;
-int recordError(Display*, XErrorEvent* e) {
-    lastError = e->error_code;
-    return 0;
-}
-
-// Tries to grab a key combination on the root; the X error code, or 0 when it was free.
-int tryGrab(Display* dpy, KeySym sym, unsigned mask) {
-    lastError = 0;
-    auto old = XSetErrorHandler(recordError);
-    KeyCode code = XKeysymToKeycode(dpy, sym);
-    XGrabKey(dpy, code, mask, DefaultRootWindow(dpy), True, GrabModeAsync, GrabModeAsync);
-    XSync(dpy, False);
-    XUngrabKey(dpy, code, mask, DefaultRootWindow(dpy));
-    XSync(dpy, False);
-    XSetErrorHandler(old);
-    return lastError;
-}
-
-int count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 }  // namespace
 
 TEST(Hotkeys, AreGrabbedWithCapsLockAndNumLockVariants) {
@@ -273,7 +247,7 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
             // The warning tells that the console has read the change.
             run(desk.server, {"xmodmap", "-e", yKey + " = NoSymbol"});
             ++losses;
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return count(c.process.err(), lost) == losses; }))
+            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return occurrences(c.process.err(), lost) == losses; }))
                 << c.process.err();
         }
         EXPECT_TRUE(desk.reachesTheProgram(bigger, ControlMask));
@@ -300,7 +274,7 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
         ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
         EXPECT_EQ(sizePresses(), logged) << "a size key pressed while shown reached the program";
     }
-    EXPECT_EQ(count(c.process.err(), lost), 2);
+    EXPECT_EQ(occurrences(c.process.err(), lost), 2);
     EXPECT_EQ(c.process.err(), lost + lost);
 }
 

@@ -25,14 +25,6 @@ int framesOn(Display* dpy) {
     return frames;
 }
 
-// True while another client holds the pointer grabbed.
-bool pointerGrabbed(Display* dpy) {
-    int result = XGrabPointer(dpy, DefaultRootWindow(dpy), False, 0, GrabModeAsync, GrabModeAsync, None, None,
-                              CurrentTime);
-    if (result == GrabSuccess) XUngrabPointer(dpy, CurrentTime);
-    return result == AlreadyGrabbed;
-}
-
 }  // namespace
 
 // Wherever the console is when it is told to end, it ends with status 0,

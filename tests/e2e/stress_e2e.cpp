@@ -31,12 +31,6 @@ void storm(Display* dpy, const std::vector<KeySym>& modifiers, KeySym key, int t
     XSync(dpy, False);
 }
 
-int grabError = 0;
-int recordGrabError(Display*, XErrorEvent* e) {
-    grabError = e->error_code;
-    return 0;
-}
-
 // A console that stops takes its frame with it, under the test's queries.
 int ignoreError(Display*, XErrorEvent*) { return 0; }
 
@@ -44,19 +38,11 @@ int ignoreError(Display*, XErrorEvent*) { return 0; }
 // focused window of its own delivers there: the console took no more of
 // the keyboard than its hotkeys. Returns what went wrong, or "".
 std::string keyboardStillWorks(Display* dpy) {
-    auto old = XSetErrorHandler(recordGrabError);
     std::string wrong;
     for (KeySym sym : {XK_a, XK_Return, XK_space, XK_F5})
-        for (unsigned mask : {0u, unsigned(ShiftMask), unsigned(ControlMask)}) {
-            grabError = 0;
-            XGrabKey(dpy, code(dpy, sym), mask, DefaultRootWindow(dpy), True, GrabModeAsync, GrabModeAsync);
-            XSync(dpy, False);
-            XUngrabKey(dpy, code(dpy, sym), mask, DefaultRootWindow(dpy));
-            XSync(dpy, False);
-            if (grabError)
+        for (unsigned mask : {0u, unsigned(ShiftMask), unsigned(ControlMask)})
+            if (tryGrab(dpy, sym, mask))
                 wrong += std::string(XKeysymToString(sym)) + " mask " + std::to_string(mask) + " taken; ";
-        }
-    XSetErrorHandler(old);
 
     Window w = makeFocusedWindow(dpy, 600, 500, 80, 80);
     XSelectInput(dpy, w, KeyPressMask);
@@ -183,15 +169,7 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     // The drag is over, every motion before the release taken, once the
     // pointer can be grabbed again.
     ASSERT_TRUE(waitUntil(
-        dpy,
-        [&] {
-            if (XGrabPointer(dpy, desk.server.root(), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
-                             None, None, CurrentTime) != GrabSuccess)
-                return false;
-            XUngrabPointer(dpy, CurrentTime);
-            return true;
-        },
-        60000));
+        dpy, [&] { return !pointerGrabbed(dpy); }, 60000));
     EXPECT_EQ(c.terminal().height, 7 * row);
     EXPECT_EQ(c.frame().height, 7 * row + 3);
 

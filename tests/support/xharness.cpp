@@ -327,6 +327,27 @@ bool isTopmost(Display* dpy, Window window) {
     return !children.empty() && children.back() == window;
 }
 
+static int lastError = 0;
+
+int tryGrab(Display* dpy, KeySym keysym, unsigned mask) {
+    lastError = 0;
+    auto old = XSetErrorHandler([](Display*, XErrorEvent* e) { return lastError = e->error_code, 0; });
+    KeyCode code = XKeysymToKeycode(dpy, keysym);
+    XGrabKey(dpy, code, mask, DefaultRootWindow(dpy), True, GrabModeAsync, GrabModeAsync);
+    XSync(dpy, False);
+    XUngrabKey(dpy, code, mask, DefaultRootWindow(dpy));
+    XSync(dpy, False);
+    XSetErrorHandler(old);
+    return lastError;
+}
+
+bool pointerGrabbed(Display* dpy) {
+    int result = XGrabPointer(dpy, DefaultRootWindow(dpy), False, 0, GrabModeAsync, GrabModeAsync, None, None,
+                              CurrentTime);
+    if (result == GrabSuccess) XUngrabPointer(dpy, CurrentTime);
+    return result == AlreadyGrabbed;
+}
+
 static KeyCode keycodeOf(Display* dpy, const std::string& name) {
     KeySym sym = XStringToKeysym(name.c_str());
     KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(dpy, sym);
@@ -479,11 +500,9 @@ std::string dropconBinary() {
     return override ? override : DROPCON_BINARY;
 }
 
-int xErrorLines(const std::string& text) {
+int occurrences(const std::string& text, const std::string& what) {
     int count = 0;
-    for (size_t at = text.find("XError caught"); at != std::string::npos;
-         at = text.find("XError caught", at + 1))
-        ++count;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
     return count;
 }
 

@@ -101,6 +101,11 @@ int heightIncOf(Display* dpy, Window window);
 Window focusOf(Display* dpy);
 // True when window is the topmost child of the root.
 bool isTopmost(Display* dpy, Window window);
+// Tries to grab a key combination on the root: the X error code, or 0 when
+// it was free (and is again).
+int tryGrab(Display* dpy, KeySym keysym, unsigned mask);
+// True while another client holds the pointer grabbed.
+bool pointerGrabbed(Display* dpy);
 
 // XTEST input: one key by keysym name, unsynced; keys pressed in order and
 // released in reverse.
@@ -194,8 +199,8 @@ std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std
                                     const std::vector<std::string>& extraEnv = {});
 
 std::string dropconBinary();
-// Counts the "XError caught" lines in a stream's text.
-int xErrorLines(const std::string& text);
+// How often what occurs in text (e.g. "XError caught" in a standard error).
+int occurrences(const std::string& text, const std::string& what);
 // The first AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer
 // report in a stream's text, or "". Every test fails when one turns up in
 // the standard error of any process that it started.
