@@ -1,5 +1,4 @@
-// The scene every figure is taken on: the tests' scene without a console, the console timed from its exec,
-// and the keys.
+// The scene every figure is taken on: the tests' scene, the console timed from its exec, and the keys.
 #include "bench/desk.h"
 
 #include <X11/extensions/XTest.h>

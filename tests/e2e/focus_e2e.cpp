@@ -1,5 +1,4 @@
-// End-to-end tests of the focus: where the keys go on show, hide, pointer moves and relaunches, under window
-// managers.
+// End-to-end tests of the focus: where the keys go on show, hide, pointer moves and relaunches.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>

@@ -1,5 +1,4 @@
-// End-to-end tests of the hotkeys: their grabs, layout changes at run time, shifted keysyms, keys left to
-// others.
+// End-to-end tests of the hotkeys: their grabs, layout changes at run time, shifted keysyms.
 #include <gtest/gtest.h>
 
 #include <X11/XKBlib.h>

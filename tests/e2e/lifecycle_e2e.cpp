@@ -1,5 +1,4 @@
-// End-to-end tests of the console's life: signals, one console per name, a terminal that fails, ends or is
-// killed.
+// End-to-end tests of the console's life: signals, one console per name, a terminal that fails or ends.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>

@@ -1,5 +1,4 @@
-// Test support: the one scene the end-to-end tests and the benchmark share: server, window manager, the
-// focused application, the console.
+// Test support: the scene tests and benchmark share: server, window manager, apps, console.
 #include "tests/support/scene.h"
 
 #include <unistd.h>
