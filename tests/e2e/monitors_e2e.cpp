@@ -162,38 +162,16 @@ TEST(Monitors, BelowThePanelsAtTheTopOfItsMonitor) {
         std::vector<MonitorSpec> monitors;
         std::vector<Panel> panels;  // stand-ins, up before the console
         bool tint2;                 // under openbox, up after the console
-        int pointerX, pointerY;
-        int x, width, monitorTop, monitorHeight, top;  // where it comes down
+        MonitorSpec on;             // where the pointer is and the console comes down
+        int top;
     };
+    const MonitorSpec kOne{"", 0, 0, 1280, 900};
+    const std::vector<Panel> kPanelsOnAAndB{{0, 1920, 30}, {1920, 1280, 96}};
     const Row rows[] = {
-        {"a panel on one monitor", 1280, 900, {}, {{0, 1280, 30}}, false, 700, 500, 0, 1280, 0, 900, 30},
-        {"panels on A and B, on B",
-         3200,
-         1080,
-         kBLower,
-         {{0, 1920, 30}, {1920, 1280, 96}},
-         false,
-         2500,
-         500,
-         1920,
-         1280,
-         56,
-         1024,
-         96},
-        {"panels on A and B, on A",
-         3200,
-         1080,
-         kBLower,
-         {{0, 1920, 30}, {1920, 1280, 96}},
-         false,
-         500,
-         500,
-         0,
-         1920,
-         0,
-         1080,
-         30},
-        {"tint2 under openbox", 1280, 900, {}, {}, true, 700, 500, 0, 1280, 0, 900, kTint2Height},
+        {"a panel on one monitor", 1280, 900, {}, {{0, 1280, 30}}, false, kOne, 30},
+        {"panels on A and B, on B", 3200, 1080, kBLower, kPanelsOnAAndB, false, kLowB, 96},
+        {"panels on A and B, on A", 3200, 1080, kBLower, kPanelsOnAAndB, false, kA, 30},
+        {"tint2 under openbox", 1280, 900, {}, {}, true, kOne, kTint2Height},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -211,19 +189,18 @@ TEST(Monitors, BelowThePanelsAtTheTopOfItsMonitor) {
         ASSERT_TRUE(c.ready()) << c.process.err();
         // A panel that comes while the console is hidden counts from the next show.
         std::unique_ptr<Process> tint2 = row.tint2 ? startTint2(s.server) : nullptr;
-        movePointer(dpy, row.pointerX, row.pointerY);
+        movePointer(dpy, row.on.x + row.on.width / 2, row.on.y + row.on.height / 2);
         Watcher watch(s.server, c.frameWin);
-        ASSERT_TRUE(showAt(s, row.x, row.top)) << "frame at " << c.frame().x << "," << c.frame().y;
-        EXPECT_EQ(c.frame().width, row.width);
+        ASSERT_TRUE(showAt(s, row.on.x, row.top)) << "frame at " << c.frame().x << "," << c.frame().y;
+        EXPECT_EQ(c.frame().width, row.on.width);
         // It slides in from above its monitor, over the panels.
         const int height = c.terminal().height, parked = -(height + 3);
-        const std::vector<int> down =
-            shifted(slideMoves(height, true, row.top - row.monitorTop), row.top, row.top);
+        const std::vector<int> down = shifted(slideMoves(height, true, row.top - row.on.y), row.top, row.top);
         ASSERT_TRUE(watch.waitUntil([&] { return positions(watch, parked).size() >= down.size(); }));
         EXPECT_EQ(positions(watch, parked), down);
 
         // Full screen is the room below the panels.
-        const int room = row.monitorTop + row.monitorHeight - row.top;
+        const int room = row.on.y + row.on.height - row.top;
         pressKeys(dpy, kFull);
         EXPECT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == room && c.frame().y == row.top; }))
             << c.terminal().height;
@@ -233,7 +210,7 @@ TEST(Monitors, BelowThePanelsAtTheTopOfItsMonitor) {
         // A panel's strut removed while the console is shown: up to its monitor's top.
         if (!panels.empty()) {
             for (Window panel : panels) setStrut(dpy, panel, 0, 0, 0);
-            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().y == row.monitorTop; })) << c.frame().y;
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().y == row.on.y; })) << c.frame().y;
         }
         ASSERT_TRUE(hide(s));
         EXPECT_EQ(c.process.err(), "");
