@@ -10,14 +10,15 @@ static bool animated() {
     return !loop.fullScreen && !slideCrossesMonitor() && slideStep(console.height, console.stepSize) > 0;
 }
 
-static void slideFrame(int start) {
+static void slideFrame(bool down) {
     // One synchronous round trip per step paces the slide together with the
     // sleep: a slow server makes it slower, never jumpier.
-    const std::vector<int> path =
-        slidePositions(start, console.height, console.handleWidth, console.stepSize);
+    const int drop = shownBelowTop(), frameHeight = console.height + console.handleWidth;
+    const std::vector<int> path = slidePositions(down ? -(frameHeight + drop) : 0, console.height,
+                                                 console.handleWidth, console.stepSize, drop);
     const long long pause = stepPauseMicros(console.aniDelay, path.size());
-    // The positions count from the monitor's top: the slide comes down from
-    // just above it.
+    // The positions count from the console's top: the slide comes down from
+    // just above its monitor, over the panels there.
     for (int y : path) {
         XMoveWindow(console.display, console.frameWin, console.span.x, shownY() + y);
         XSync(console.display, False);
@@ -44,7 +45,7 @@ void showConsole(Time when) {
         // steps, and the console would appear all at once at the end.
         const bool grab = !console.compositing;
         if (grab) grabServer();
-        slideFrame(hiddenY());
+        slideFrame(true);
         if (grab) ungrabServer();
     }
     XMoveWindow(dpy, console.frameWin, console.span.x, shownY());
@@ -63,7 +64,7 @@ void hideConsole(Time when) {
     // The focus goes back only if it is still ours; if the user has moved
     // it elsewhere meanwhile, it stays there.
     returnFocus(when);
-    if (animated()) slideFrame(0);
+    if (animated()) slideFrame(false);
     XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
     loop.hidden = true;
     settleHide();
