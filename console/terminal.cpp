@@ -86,17 +86,19 @@ static Launch awaitTerminalWindow() {
     }
 }
 
-// Set when the terminal's window has gone by the time its hints are read.
+// Set when the terminal's window has gone by the time its hints are read,
+// and the handler that errors about anything else go to meanwhile.
 static bool windowGone = false;
+static XErrorHandler otherErrors = nullptr;
 
 int hintedRowHeight() {
     Display* dpy = console.display;
     // Read after every change the terminal makes, and it may have ended
-    // since (its unmap still queued): an error then is expected. Errors of
-    // requests still in flight belong to the usual handler.
-    if (LastKnownRequestProcessed(dpy) != NextRequest(dpy) - 1) XSync(dpy, False);
+    // since (its unmap still queued): an error about its window then is
+    // expected. Those of other requests still in flight are reported.
     windowGone = false;
-    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+    otherErrors = XSetErrorHandler([](Display* display, XErrorEvent* error) {
+        if (error->resourceid != console.termWin) return otherErrors(display, error);
         windowGone = true;
         return 0;
     });
@@ -108,7 +110,7 @@ int hintedRowHeight() {
         heightInc = std::max(hints->height_inc, 0);
         XFree(hints);
     }
-    XSetErrorHandler(previous);
+    XSetErrorHandler(otherErrors);
     return windowGone ? -1 : heightInc;
 }
 
