@@ -265,8 +265,9 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
         Display* dpy = desk.dpy();
         Framebuffer screen(shell.dir);
         auto sizes = [&] {
-            return std::to_string(c.rowHeight()) + ": " + std::to_string(c.terminal().width) + "x" +
-                   std::to_string(c.terminal().height) + " in " + std::to_string(c.frame().height);
+            return std::to_string(c.terminal().height) + " of " + std::to_string(c.rowHeight()) +
+                   " px rows, " + std::to_string(c.terminal().width) + " wide, frame " +
+                   std::to_string(c.frame().height);
         };
         for (const Step& step : steps) {
             ASSERT_TRUE(!shown || c.shownAt() || desk.show());
