@@ -92,7 +92,7 @@ Launch launchTerminal(bool firstLaunch) {
     if (XSizeHints* hints = XAllocSizeHints()) {
         long supplied = 0;
         XGetWMNormalHints(dpy, console.termWin, hints, &supplied);
-        console.heightInc = rowHeight(hints->height_inc);
+        console.heightInc = rowHeight(hints->height_inc, console.handleWidth);
         XFree(hints);
     }
     if (firstLaunch) {
