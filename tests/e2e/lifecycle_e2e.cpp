@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,11 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
             pressKeys(dpy, kToggle);
             ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
         }
-        if (k.where == kSliding) toggleAndAwaitFirstMove(desk.server, c.frameWin);
+        std::unique_ptr<Watcher> slide;  // kept open while the slide is under way
+        if (k.where == kSliding) {
+            slide = std::make_unique<Watcher>(desk.server, c.frameWin);
+            toggleAndAwaitFirstMove(desk.server, *slide, c.frame().y);
+        }
         if (k.where == kDragging) {
             movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
             button(dpy, 1, true);
@@ -255,7 +260,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
         SCOPED_TRACE(k.name);
         Watcher watch(desk.server, c.frameWin);
         if (k.during == kSlide) {
-            toggleAndAwaitFirstMove(desk.server, c.frameWin);
+            toggleAndAwaitFirstMove(desk.server, watch, c.frame().y);
             shown = !shown;
         }
         if (k.during == kDrag) {
