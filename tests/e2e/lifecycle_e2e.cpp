@@ -330,7 +330,9 @@ TEST(Ending, ByForceOnlyWhatItStartedAndAllOfThat) {
             EXPECT_NE(std::find(windows.begin(), windows.end(), other), windows.end());
             EXPECT_TRUE(daemon->running()) << daemon->err();
         } else {
-            EXPECT_TRUE(waitUntil(dpy, [&] { return processGone(started); }, 5000)) << stillRunning({started});
+            EXPECT_TRUE(waitUntil(
+                dpy, [&] { return processGone(started); }, 5000))
+                << stillRunning({started});
             if (!processGone(started)) kill(started, SIGKILL);
         }
     }
