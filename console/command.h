@@ -5,12 +5,18 @@
 
 // The shell command that starts the terminal inside the frame, in the
 // background. urxvt embeds with -embed, everything else with -into; the
-// forwarded arguments go in unquoted, for the shell to split.
+// name is one word (see shellWord); the forwarded arguments go in unquoted,
+// for the shell to split.
 std::string composeCommand(const char* term, unsigned long frameWin, const char* progName, int argc,
                            char* const* argv);
 
-// The row height a terminal's size hints give, at least one pixel.
-int rowHeight(int hintedHeightInc);
+// text as one shell word: as it is when it is not empty and holds nothing
+// the shell would interpret, otherwise in single quotes.
+std::string shellWord(const std::string& text);
+
+// The row height a terminal's size hints give, at least one pixel and at
+// most the largest height (see initialHeight).
+int rowHeight(int hintedHeightInc, int handleWidth);
 
 // The first console height: consoleHeight rows, kept within what the X
 // protocol can place above the screen together with the handle.

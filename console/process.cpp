@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "console/command.h"
@@ -21,8 +22,10 @@ pid_t shellPid = -1;
 bool shellEnded = false;
 int shellStatus = 0;
 
-// How long a terminal may take to close when asked.
+// How long a terminal may take to close when asked, and how often the
+// process group is looked at meanwhile.
 constexpr long long kCloseTimeoutMs = 1000;
+constexpr long long kGroupPollMs = 20;
 
 bool lists(const Atom* atoms, int count, Atom wanted) {
     for (int i = 0; i < count; ++i)
@@ -30,11 +33,40 @@ bool lists(const Atom* atoms, int count, Atom wanted) {
     return false;
 }
 
+// The terminal's process group, made for its shell and named by the shell's
+// pid: whether any of it is left, and a signal to all of it. Never our own
+// group or our session's, whatever became of that pid.
+bool groupLeft() {
+    return shellPid > 0 && shellPid != getpgrp() && shellPid != getsid(0) && kill(-shellPid, 0) == 0;
+}
+
+void signalGroup(int number) {
+    if (groupLeft()) kill(-shellPid, number);
+}
+
+// Whether the window belongs to a process we started: its _NET_WM_PID in
+// the terminal's process group. The window of a terminal daemon's client
+// (urxvtc) is the daemon's, which serves other terminals too.
+bool startedHere(Display* dpy, Window window) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    pid_t pid = 0;
+    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &type, &format, &count, &after, &data) == Success &&
+        data && count == 1 && format == 32)
+        pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return pid > 0 && shellPid > 0 && (pid == shellPid || getpgid(pid) == shellPid);
+}
+
 // Asks the terminal's client to close its window, the way a window manager
 // does: WM_DELETE_WINDOW when it takes part in that protocol (xterm closes
-// and hangs its shell up), otherwise XKillClient, which ends its
-// connection and with it a terminal that has no other way to be asked.
-void askToClose(Display* dpy, Window window) {
+// and hangs its shell up), otherwise, when the client is ours, XKillClient,
+// which ends its connection and with it a terminal that has no other way
+// to be asked.
+void askToClose(Display* dpy, Window window, bool ours) {
     Atom protocols = XInternAtom(dpy, "WM_PROTOCOLS", False);
     Atom deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
     Atom* atoms = nullptr;
@@ -42,7 +74,7 @@ void askToClose(Display* dpy, Window window) {
     bool polite = XGetWMProtocols(dpy, window, &atoms, &count) && lists(atoms, count, deleteWindow);
     if (atoms) XFree(atoms);
     if (!polite) {
-        XKillClient(dpy, window);
+        if (ours) XKillClient(dpy, window);
         return;
     }
     XEvent message{};
@@ -55,14 +87,18 @@ void askToClose(Display* dpy, Window window) {
     XSendEvent(dpy, window, False, NoEventMask, &message);
 }
 
-// Gone: our shell has ended; with no shell of ours to watch (a terminal
-// that handed its window over to a server of its own), its window is gone.
-bool closed(Display* dpy, Window window) {
-    if (shellPid > 0 && !shellEnded) return false;
-    if (window == None || !dpy) return true;
+bool windowGone(Display* dpy, Window window) {
+    if (window == None) return true;
     // Asked while the quiet error handler is in place.
     XWindowAttributes attributes;
     return !XGetWindowAttributes(dpy, window, &attributes);
+}
+
+// Closed: our shell has ended, the window is gone and nothing is left of
+// the process group (a wrapper script's terminal started in the background
+// outlives the script).
+bool closed(Display* dpy, Window window) {
+    return (shellPid <= 0 || shellEnded) && windowGone(dpy, window) && !groupLeft();
 }
 
 }  // namespace
@@ -113,9 +149,8 @@ std::string terminalEnding() { return shellEnded ? exitStatusText(shellStatus) :
 
 void closeTerminal() {
     Display* dpy = console.display;
-    const Window window = console.termWin;
-    const bool running = shellPid > 0 && !shellEnded;
-    if (!running && window == None) return;
+    const Window window = dpy ? console.termWin : None;
+    if (window == None && !groupLeft()) return;
 
     // The window may be going away already: errors about it are expected.
     // Earlier requests' errors still belong to the usual handler.
@@ -124,19 +159,29 @@ void closeTerminal() {
         XSync(dpy, False);
         previous = XSetErrorHandler(ignoreXError);
     }
-    if (window != None && dpy)
-        askToClose(dpy, window);
-    else
-        kill(-shellPid, SIGTERM);  // no window yet: end it through its group
+    const bool ours = window != None && startedHere(dpy, window);
+    if (window != None) askToClose(dpy, window, ours);
+    // What is left of the group once the window is gone (or while there is
+    // none) is asked to end too.
+    bool groupAsked = false;
     if (dpy) XFlush(dpy);
 
     // Nothing is dispatched meanwhile: the terminal going away must not
-    // look like a terminal to relaunch.
+    // look like a terminal to relaunch. Processes outside our children end
+    // unannounced: the group is looked at every few milliseconds.
     const long long deadline = monotonicMs() + kCloseTimeoutMs;
-    while (!closed(dpy, window) && monotonicMs() < deadline) waitForInput(deadline);
+    while (!closed(dpy, window) && monotonicMs() < deadline) {
+        if (!groupAsked && windowGone(dpy, window)) {
+            signalGroup(SIGTERM);
+            groupAsked = true;
+        }
+        waitForInput(std::min(deadline, monotonicMs() + kGroupPollMs));
+    }
+    // By force only what we started: a daemon's window that will not close
+    // is left to its daemon.
     if (!closed(dpy, window)) {
-        if (window != None && dpy) XKillClient(dpy, window);
-        if (shellPid > 0 && !shellEnded) kill(-shellPid, SIGKILL);
+        if (ours) XKillClient(dpy, window);
+        signalGroup(SIGKILL);
     }
     if (dpy) {
         XSync(dpy, False);

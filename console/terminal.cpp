@@ -142,7 +142,8 @@ Launch launchTerminal(bool firstLaunch) {
 
     // A window already gone leaves the row height as it was: its unmap,
     // queued, tells the event loop.
-    if (const int hinted = hintedRowHeight(); hinted >= 0) console.heightInc = rowHeight(hinted);
+    if (const int hinted = hintedRowHeight(); hinted >= 0)
+        console.heightInc = rowHeight(hinted, console.handleWidth);
     if (firstLaunch) {
         console.height = heightFromSettings();
         console.chosenHeight = console.height;

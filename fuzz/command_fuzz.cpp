@@ -2,16 +2,39 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "console/command.h"
 #include "fuzz/check.h"
 #include "startup/dropcon.h"
+
+// Reads one shell word at pos, as sh would, up to the blank after it: plain
+// characters and single-quoted parts (the only kind the command uses).
+static std::string readWord(const std::string& command, size_t& pos) {
+    std::string word;
+    while (pos < command.size() && command[pos] != ' ') {
+        if (command[pos] != '\'') {
+            word += command[pos++];
+            continue;
+        }
+        const size_t close = command.find('\'', pos + 1);
+        FUZZ_CHECK(close != std::string::npos);
+        word += command.substr(pos + 1, close - pos - 1);
+        pos = close + 1;
+        if (command.compare(pos, 2, "\\'") == 0) {
+            word += '\'';
+            pos += 2;
+        }
+    }
+    return word;
+}
 
 // Takes expected from command at pos; false when it is not there.
 static bool take(const std::string& command, size_t& pos, const std::string& expected) {
@@ -49,15 +72,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(static_cast<uint32_t>(id) == static_cast<uint32_t>(frameWin));
     FUZZ_CHECK(digits[0] == '-' ? id < 0 : digits[0] >= '0' && digits[0] <= '9');
     pos += end - digits;
-    FUZZ_CHECK(take(command, pos, " -name " + progName + " "));
+    // The name gives itself back as one word, as it is when it needs no
+    // quotes (plain characters only, as the shell takes them).
+    FUZZ_CHECK(take(command, pos, " -name "));
+    const size_t nameAt = pos;
+    FUZZ_CHECK(readWord(command, pos) == progName);
+    const bool plain = !progName.empty() && std::all_of(progName.begin(), progName.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("_./,:+@%^-", c);
+    });
+    if (plain) FUZZ_CHECK(command.compare(nameAt, pos - nameAt, progName) == 0);
+    if (command[nameAt] != '\'') FUZZ_CHECK(plain);
+    FUZZ_CHECK(take(command, pos, " "));
     for (size_t i = 1; i < args.size(); ++i) FUZZ_CHECK(take(command, pos, args[i] + " "));
     FUZZ_CHECK(take(command, pos, "&"));
     FUZZ_CHECK(pos == command.size());
 
     // The row height and the first console height stay usable whatever
     // the terminal's hints and the setting say.
-    const int row = rowHeight(hinted);
-    FUZZ_CHECK(row >= 1 && (hinted < 1 || row == hinted));
+    const int row = rowHeight(hinted, handleWidth);
+    const int largest = kMaxExtent - handleWidth;
+    FUZZ_CHECK(row >= 1 && row <= largest && (hinted < 1 || hinted > largest || row == hinted));
     const int height = initialHeight(row, rows, handleWidth);
     FUZZ_CHECK(height >= 1 && height + handleWidth <= kMaxExtent);
     const long long wanted = static_cast<long long>(row) * rows;

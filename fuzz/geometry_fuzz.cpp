@@ -3,10 +3,12 @@
 #include <X11/keysym.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "console/command.h"
 #include "console/placement.h"
 #include "fuzz/check.h"
 #include "interaction/geometry.h"
@@ -18,7 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int maxHeight = kMaxExtent - handleWidth;
     const int height = in.ConsumeIntegralInRange(1, maxHeight);
     const int stepSize = in.ConsumeIntegral<int>();
-    const int row = in.ConsumeIntegralInRange(1, kMaxExtent);
+    // Rows as the terminal's hints give them (rowHeight keeps them within
+    // maxHeight), and rows beyond, which must not get past the clamps either.
+    const int hinted = in.ConsumeIntegral<int>();
+    const int row = in.ConsumeBool() ? rowHeight(hinted, handleWidth) : std::max(hinted, 1);
+    FUZZ_CHECK(rowHeight(hinted, handleWidth) >= 1 && rowHeight(hinted, handleWidth) <= maxHeight);
+    const bool rowFits = row <= maxHeight;
+    // RandR lists monitors up to 65535 pixels high.
+    const int monitorLimit = 65535;
     // Below panels the slide starts higher by their height.
     const int drop = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, kMaxExtent) : 0;
     const int hiddenY = -(height + handleWidth + drop);
@@ -43,13 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Size keys: never below one row, never past the most the protocol can place.
     SizeState state{height, in.ConsumeIntegralInRange(1, maxHeight), in.ConsumeBool()};
-    const int screenHeight = in.ConsumeIntegralInRange(1, kMaxExtent);
+    const int screenHeight = in.ConsumeIntegralInRange(1, monitorLimit);
     for (int i = 0; i < 8 && in.remaining_bytes() > 0; ++i) {
         KeySym key = in.PickValueInArray({XK_F11, XK_KP_Add, XK_KP_Subtract, XK_a});
         const SizePress press{key == XK_F11, key == XK_KP_Add, key == XK_KP_Subtract};
         SizeState next = applySizeKey(state, press, row, screenHeight, maxHeight);
-        FUZZ_CHECK(next.height >= row);
-        FUZZ_CHECK(next.height <= maxHeight || next.height == row);
+        FUZZ_CHECK(next.height >= std::min(row, maxHeight) && next.height <= maxHeight);
         FUZZ_CHECK(next.fullScreen == (key == XK_F11 ? !state.fullScreen : state.fullScreen));
         state = next;
     }
@@ -59,15 +67,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int dragged = dragHeight(y, row, height, maxHeight);
     if (y < row) {
         FUZZ_CHECK(dragged == height);
-    } else {
+    } else if (rowFits) {
         FUZZ_CHECK(dragged % row == 0 && dragged >= row && dragged <= y);
-        FUZZ_CHECK(dragged <= maxHeight || dragged == row);
+        FUZZ_CHECK(dragged <= maxHeight);
         FUZZ_CHECK(y - dragged < row || dragged + row > maxHeight);
+    } else {
+        FUZZ_CHECK(dragged == maxHeight);
     }
 
     // Fitting to a monitor: the chosen height when it fits with its handle,
     // otherwise whole rows that fit (one row at the least), never taller.
-    const int monitorHeight = in.ConsumeIntegralInRange(1, kMaxExtent);
+    const int monitorHeight = in.ConsumeIntegralInRange(1, monitorLimit);
     const int fitted = fitHeight(height, monitorHeight, handleWidth, row);
     FUZZ_CHECK(fitted >= 1 && fitted <= height);
     if (height + handleWidth <= monitorHeight) {
@@ -77,5 +87,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(fitted + handleWidth <= monitorHeight || fitted == row);
         FUZZ_CHECK(fitted + row + handleWidth > monitorHeight);
     }
+
+    // Arriving on a monitor, in full screen or not: the monitor's height at
+    // most, and never so tall that the parked y leaves 16 bits.
+    const int fittedTo = in.ConsumeIntegralInRange(0, monitorLimit);
+    const SizeState arrived = fitToMonitor(state, height, fittedTo, monitorHeight, handleWidth, row);
+    for (int h : {arrived.height, arrived.savedHeight}) {
+        FUZZ_CHECK(h >= 1 && h <= maxHeight);
+        FUZZ_CHECK(-(h + handleWidth) >= -kMaxExtent);
+    }
+    if (arrived.fullScreen && fittedTo != monitorHeight)
+        FUZZ_CHECK(arrived.height == std::min(monitorHeight, maxHeight));
     return 0;
 }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "startup/dropcon.h"
+
 int slideStep(int height, int stepSize) {
     long long step = height / 100 + static_cast<long long>(stepSize) + 1;
     if (stepSize == 0 || step <= 0) return 0;
@@ -43,13 +45,13 @@ SizeState applySizeKey(SizeState state, SizePress press, int heightInc, int moni
     if (press.bigger) candidate += heightInc;
     if (press.smaller) candidate -= heightInc;
     state.height =
-        static_cast<int>(std::max<long long>(std::min<long long>(candidate, maxHeight), heightInc));
+        static_cast<int>(std::clamp<long long>(candidate, std::min(heightInc, maxHeight), maxHeight));
     return state;
 }
 
 int dragHeight(int y, int heightInc, int current, int maxHeight) {
     if (heightInc <= 0 || y < heightInc) return current;
-    return std::min(y - y % heightInc, std::max(maxHeight - maxHeight % heightInc, heightInc));
+    return std::min({y - y % heightInc, std::max(maxHeight - maxHeight % heightInc, heightInc), maxHeight});
 }
 
 int fitHeight(int chosen, int monitorHeight, int handleWidth, int heightInc) {
@@ -64,7 +66,9 @@ SizeState fitToMonitor(SizeState state, int chosen, int fittedTo, int monitorHei
     if (monitorHeight == fittedTo) return state;
     const int fitted = fitHeight(chosen, monitorHeight, handleWidth, heightInc);
     if (state.fullScreen) {
-        state.height = std::max(monitorHeight, 1);
+        // A monitor taller than the protocol can park above the screen
+        // gets the largest height.
+        state.height = std::clamp(monitorHeight, 1, std::max(kMaxExtent - handleWidth, 1));
         state.savedHeight = fitted;
     } else {
         state.height = fitted;

@@ -41,11 +41,12 @@ struct SizePress {
 // The console's height after a key press while shown: full-screen toggles
 // between the monitor's height and the height from before, bigger and
 // smaller add or take one row; never less than one row nor more than
-// maxHeight.
+// maxHeight (a row taller than that gives maxHeight).
 SizeState applySizeKey(SizeState state, SizePress press, int heightInc, int monitorHeight, int maxHeight);
 
 // The height for a pointer at y during a drag: the largest whole number of
-// rows that ends above it; current when the pointer is above the first row.
+// rows that ends above it, at most maxHeight; current when the pointer is
+// above the first row.
 int dragHeight(int y, int heightInc, int current, int maxHeight);
 
 // The chosen height fitted to a monitor: kept when the terminal and its
@@ -56,7 +57,8 @@ int fitHeight(int chosen, int monitorHeight, int handleWidth, int heightInc);
 // when the height was last fitted to or set on one fittedTo high. On a
 // monitor of that same height nothing changes, so heights set there with
 // the size keys stay as they are. Otherwise the chosen height is fitted to
-// it; in full screen the console takes the monitor's height, and the fitted
-// height is what keyFull restores.
+// it; in full screen the console takes the monitor's height (no more than
+// the protocol can place with the handle), and the fitted height is what
+// keyFull restores.
 SizeState fitToMonitor(SizeState state, int chosen, int fittedTo, int monitorHeight, int handleWidth,
                        int heightInc);

@@ -155,6 +155,12 @@ void runEventLoop() {
             case UnmapNotify:
                 if (event.xunmap.window == console.termWin) terminalGone();
                 break;
+            case SelectionClear:
+                // Held by another client, the claim no longer keeps a second
+                // console out: we give way, as a window manager does that
+                // loses its WM_S<n>.
+                if (claimLost(event)) endConsole(0, "another client took over the one-console claim");
+                break;
             default:
                 noteCompositorChange(event);
                 if (isMonitorEvent(event))

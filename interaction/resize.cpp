@@ -2,6 +2,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "console/command.h"
 #include "console/console.h"
 #include "interaction/followrules.h"
 #include "interaction/geometry.h"
@@ -146,9 +147,10 @@ void followTerminal(const XEvent& first) {
     // height of 0: the real one is still to come, with another rewrite.
     const int hinted = hintedRowHeight(), oldInc = console.heightInc;
     if (hinted < 0 || (hinted == 0 && oldInc > 1)) return;
-    if (hinted > 0 && hinted != oldInc) {
+    // Kept within what the frame can be parked with, as at the launch.
+    if (hinted > 0 && rowHeight(hinted, console.handleWidth) != oldInc) {
         resumeFollowing();
-        console.heightInc = hinted;
+        console.heightInc = rowHeight(hinted, console.handleWidth);
     } else if (ownHeight == 0 || !fitAgain(guard, monotonicMs())) {
         ownHeight = 0;
         return;

@@ -106,6 +106,8 @@ long long monotonicMs();
 // with status 1 when another console holds it.
 void claimInstance();
 void releaseInstance();
+// Whether the event tells that another client has taken the claim over.
+bool claimLost(const XEvent& event);
 
 // Reads every setting and grabs the hotkeys.
 void readSettings();

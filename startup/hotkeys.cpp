@@ -174,14 +174,22 @@ static std::vector<std::pair<KeyCode, unsigned>> heldCombinations() {
 
 void followKeyboardMapping(XEvent& event) {
     Display* dpy = console.display;
-    // One layout change brings several notices (keys, modifiers): all of
-    // those queued are taken, and the grabs are moved once.
+    // One layout change brings several notices (keys, modifiers): those
+    // next in the queue are taken together, and the grabs are moved once.
+    // Only those: a key press queued between two notices was made under the
+    // map of the first, and is matched before the second moves the grabs.
     bool keyboard = false;
-    do {
-        if (event.xmapping.request == MappingPointer) continue;
-        XRefreshKeyboardMapping(&event.xmapping);
-        keyboard = true;
-    } while (XCheckTypedEvent(dpy, MappingNotify, &event));
+    for (;;) {
+        if (event.xmapping.request != MappingPointer) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            keyboard = true;
+        }
+        if (!XEventsQueued(dpy, QueuedAfterReading)) break;
+        XEvent next;
+        XPeekEvent(dpy, &next);
+        if (next.type != MappingNotify) break;
+        XNextEvent(dpy, &event);
+    }
     if (!keyboard) return;
 
     const auto before = heldCombinations();

@@ -42,6 +42,10 @@ void claimInstance() {
     claimWin = window;
 }
 
+bool claimLost(const XEvent& event) {
+    return event.type == SelectionClear && claimWin != None && event.xselectionclear.window == claimWin;
+}
+
 void releaseInstance() {
     if (claimWin == None || !console.display) return;
     XDestroyWindow(console.display, claimWin);

@@ -4,6 +4,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <signal.h>
 
 #include <chrono>
 #include <functional>
@@ -170,6 +171,33 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
         EXPECT_TRUE(desk.c().process.running());
         EXPECT_EQ(desk.c().process.err(), "");
     }
+}
+
+// A press queued between two map changes (the console busy, here stopped)
+// was made under the map before the second: it still toggles, and the key
+// that types y after the second one toggles from then on. The first change,
+// of the pointer's map, is one the console has nothing to do for.
+TEST(Hotkeys, APressQueuedBetweenMapChangesCountsUnderTheMapItWasMadeIn) {
+    Scene desk({.resources = "dropcon.stepSize: 0\n"});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    Display* dpy = desk.dpy();
+    // XTEST's keyboard becomes the one in use, and the console hears of it
+    // now: a notice of that change would otherwise come before the press.
+    ASSERT_TRUE(desk.show());
+    ASSERT_TRUE(desk.hide());
+    const KeyCode y = desk.key("y"), z = desk.key("z");
+    const pid_t console = desk.c().process.pid();
+    ASSERT_EQ(kill(console, SIGSTOP), 0);
+    unsigned char buttons[256];
+    XSetPointerMapping(dpy, buttons, XGetPointerMapping(dpy, buttons, 256));  // the same map, noticed
+    pressCodes(dpy, desk.combo({"Control_L", "Alt_L"}, y));
+    run(desk.server, {"xmodmap", "-e", "keycode " + std::to_string(y) + " = z Z", "-e",
+                      "keycode " + std::to_string(z) + " = y Y"});
+    ASSERT_EQ(kill(console, SIGCONT), 0);
+    EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shown(); })) << desk.state();
+    pressCodes(dpy, desk.combo({"Control_L", "Alt_L"}, z));
+    EXPECT_TRUE(waitUntil(dpy, [&] { return desk.hidden(); })) << desk.state();
+    EXPECT_EQ(desk.c().process.err(), "");
 }
 
 // A keysym typed with Shift is grabbed with Shift: the hotkey fires with

@@ -7,11 +7,16 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <poll.h>
+#include <signal.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/support/framebuffer.h"
+#include "tests/support/processes.h"
 #include "tests/support/scene.h"
 
 using namespace xt;
@@ -91,6 +96,39 @@ TEST(Slide, OtherClientsStandStillWhileTheConsoleComesDown) {
     // The server holds this round trip until the slide is over.
     EXPECT_GT(c.frame().y, -slideStepOf(height))
         << "a request of another client ran in the middle of the slide";
+}
+
+// A stop signal (job control in the shell that started the console, a
+// background write to a terminal set to tostop) that comes while the slide
+// holds the server stops the console only once the server is free: other
+// clients are answered within the slide's length, and the console, continued,
+// comes down and works on.
+TEST(Slide, StopSignalDuringTheGrabbedSlideWaitsUntilTheServerIsFree) {
+    for (int stop : {SIGTSTP, SIGTTIN, SIGTTOU}) {
+        SCOPED_TRACE(strsignal(stop));
+        Scene desk({.resources = "dropcon.aniDelay: 3000\n", .console = false});
+        desk.console = std::make_unique<Console>(desk.server, std::vector<std::string>{}, "",
+                                                 std::vector<std::string>{}, true);
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+        Console& c = desk.c();
+        // The frame's events read on a connection kept open: closing it would
+        // be a round trip, held up until the slide is over.
+        Watcher frame(desk.server, c.frameWin);
+        toggleAndAwaitFirstMove(desk.server, frame, c.frame().y);
+        ASSERT_EQ(kill(c.process.pid(), stop), 0);
+        // A slide lasts two seconds at most; half a second more is the bound.
+        Process other({"/usr/bin/xset", "q"}, consoleEnv(desk.server));
+        EXPECT_EQ(other.waitExit(2500), 0) << "another client was held up by the stopped console";
+        // Looked at without a request to the server, which a console stopped
+        // too early would hold.
+        int tries = 0;
+        while (!processStopped(c.process.pid()) && ++tries < 1000) poll(nullptr, 0, 10);
+        EXPECT_TRUE(processStopped(c.process.pid())) << "the console did not stop";
+        ASSERT_EQ(kill(c.process.pid(), SIGCONT), 0);
+        EXPECT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
+        EXPECT_TRUE(desk.hide());
+        EXPECT_EQ(c.process.err(), "");
+    }
 }
 
 TEST(Slide, StepSizeZeroJumpsStraightToTheEnds) {
@@ -207,6 +245,21 @@ TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
     button(dpy, 3, true);
     ASSERT_TRUE(dragTo(row, row)) << c.terminal().height;
     button(dpy, 3, false);
+
+    // A press that another client sends to the handle starts no drag: it
+    // would hold the pointer until the next real click. A size key the
+    // console answers after it shows that it has read the press.
+    XEvent press{};
+    press.xbutton.type = ButtonPress;
+    press.xbutton.window = c.frameWin;
+    press.xbutton.root = desk.server.root();
+    press.xbutton.y = press.xbutton.y_root = row + 1;  // on the handle
+    press.xbutton.button = Button1;
+    press.xbutton.same_screen = True;
+    XSendEvent(dpy, c.frameWin, False, ButtonPressMask, &press);
+    pressKeys(dpy, kBigger);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 2 * row; }));
+    EXPECT_FALSE(pointerGrabbed(dpy));
     EXPECT_EQ(c.process.err(), "");
     EXPECT_TRUE(c.process.running());
 }

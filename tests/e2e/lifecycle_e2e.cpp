@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,7 +77,11 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
             pressKeys(dpy, kToggle);
             ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
         }
-        if (k.where == kSliding) toggleAndAwaitFirstMove(desk.server, c.frameWin);
+        std::unique_ptr<Watcher> slide;  // kept open while the slide is under way
+        if (k.where == kSliding) {
+            slide = std::make_unique<Watcher>(desk.server, c.frameWin);
+            toggleAndAwaitFirstMove(desk.server, *slide, c.frame().y);
+        }
         if (k.where == kDragging) {
             movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
             button(dpy, 1, true);
@@ -131,6 +138,37 @@ TEST(Ending, SignalIgnoredAtStartStaysIgnored) {
     EXPECT_EQ(focusOf(dpy), app);
 }
 
+// A launcher that starts programs with signals blocked (the mask survives
+// exec; here the test is that launcher): the console still toggles on
+// SIGUSR1, collects a killed terminal and starts another, ends on SIGTERM,
+// and its terminal gets no signal blocked.
+TEST(Ending, ConsoleStartedWithSignalsBlockedStillAnswersThem) {
+    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: 1\n", .console = false});
+    Display* dpy = desk.dpy();
+    sigset_t blocked, before;
+    sigemptyset(&blocked);
+    for (int number : {SIGCHLD, SIGTERM, SIGUSR1}) sigaddset(&blocked, number);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    desk.console = std::make_unique<Console>(desk.server);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    Console& c = desk.c();
+
+    ASSERT_EQ(kill(c.process.pid(), SIGUSR1), 0);
+    EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
+    const pid_t terminal = netWmPid(dpy, c.termWin);
+    ASSERT_GT(terminal, 0) << "the terminal should name its process in _NET_WM_PID";
+    EXPECT_EQ(blockedSignals(terminal), 0u);
+    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+    ASSERT_EQ(kill(terminal, SIGKILL), 0);
+    ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
+    EXPECT_TRUE(waitUntil(dpy, [&] { return processCollected(terminal); })) << "left a zombie";
+    ASSERT_EQ(kill(c.process.pid(), SIGTERM), 0);
+    EXPECT_EQ(c.process.waitExit(5000), 0);
+    EXPECT_EQ(focusOf(dpy), desk.app());
+    EXPECT_EQ(c.process.err(), "");
+}
+
 // One console per display, screen and name: a second start under the same
 // name says so and stops before it shows anything or starts a terminal;
 // under another name (a link, with resources of its own) it runs beside
@@ -181,6 +219,87 @@ TEST(OneConsole, SecondStartUnderTheSameNameStopsUnderAnotherNameRuns) {
     }
 }
 
+// A console that ends lets go of what the next one needs at once, before
+// its terminal has gone: a console started as soon as the claim is free gets
+// every key. One whose claim another client takes ends so, with one line;
+// a console started once that client has gone runs alone.
+TEST(OneConsole, TheNextConsoleGetsTheClaimAndTheKeys) {
+    const std::string dir = tempDir();
+    // Run in the terminal, it ignores the hang-up: the terminal takes its time to close.
+    writeFile(dir + "/nohup-shell", "#!/bin/sh\ntrap '' HUP\nexec sh\n", true);
+    const std::string claim = "_DROPCON_S0_dropcon";
+    struct Case {
+        const char* name;
+        bool taken;
+        const char* said;
+    } cases[] = {
+        {"a second console started as soon as the first, ended by SIGTERM, lets its claim go", false, ""},
+        {"another client takes the claim", true, "dropcon: another client took over the one-console claim\n"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Scene desk({.resources = "dropcon.stepSize: 0\n", .args = {"-e", dir + "/nohup-shell"}});
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+        Console& first = desk.c();
+        Display* dpy = desk.dpy();
+        ASSERT_TRUE(desk.show());
+        if (k.taken) {
+            Display* taker = desk.server.connect();
+            const Window owner = XCreateSimpleWindow(taker, desk.server.root(), 0, 0, 1, 1, 0, 0, 0);
+            XSetSelectionOwner(taker, XInternAtom(taker, claim.c_str(), False), owner, CurrentTime);
+            XSync(taker, False);
+            EXPECT_EQ(first.process.waitExit(5000), 0);
+            XCloseDisplay(taker);
+        } else {
+            ASSERT_EQ(kill(first.process.pid(), SIGTERM), 0);
+            // The first then closes its terminal, which takes it a second.
+            ASSERT_TRUE(waitUntil(dpy, [&] { return selectionOwner(dpy, claim) == None; }));
+        }
+        EXPECT_EQ(focusOf(dpy), desk.app());
+        Console second(desk.server);
+        ASSERT_TRUE(second.ready()) << second.process.err();
+        pressKeys(dpy, kToggle);
+        EXPECT_TRUE(waitUntil(dpy, [&] { return second.shownAt() && focusOf(dpy) == second.termWin; }))
+            << second.process.err();
+        EXPECT_EQ(first.process.waitExit(5000), 0);
+        EXPECT_EQ(first.process.err(), k.said);
+        EXPECT_EQ(second.process.err(), "");
+        EXPECT_EQ(framesOn(dpy), 1);
+    }
+}
+
+// By force the console ends only what it started: the window of a terminal
+// daemon's client that will not close (the daemon is stopped) is left to the
+// daemon, which serves other terminals too.
+TEST(Ending, ADaemonsTerminalThatWillNotCloseIsLeftToTheDaemon) {
+    const std::string dir = tempDir();
+    const std::string socket = "RXVT_SOCKET=" + dir + "/urxvtd";
+    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.term: urxvtc\n", .console = false});
+    Display* dpy = desk.dpy();
+    Process daemon({"urxvtd", "-q", "-o"}, consoleEnv(desk.server, {socket}));
+    ASSERT_TRUE(waitUntil(dpy, [&] { return access((dir + "/urxvtd").c_str(), F_OK) == 0; }));
+    run(desk.server, {"env", socket, "urxvtc"});  // a terminal outside the console
+    desk.console = std::make_unique<Console>(desk.server, std::vector<std::string>{}, "",
+                                             std::vector<std::string>{socket});
+    Console& c = desk.c();
+    ASSERT_TRUE(c.ready()) << c.process.err();
+    ASSERT_EQ(netWmPid(dpy, c.termWin), daemon.pid());
+    std::vector<Window> others;  // the other terminal's
+    for (Window w : childrenOf(dpy, desk.server.root()))
+        if (netWmPid(dpy, w) == daemon.pid()) others.push_back(w);
+    ASSERT_FALSE(others.empty());
+    ASSERT_EQ(kill(daemon.pid(), SIGSTOP), 0);
+    ASSERT_EQ(kill(c.process.pid(), SIGTERM), 0);
+    EXPECT_EQ(c.process.waitExit(5000), 0);
+    ASSERT_EQ(kill(daemon.pid(), SIGCONT), 0);
+    // The daemon still serves, and the other terminal is there.
+    run(desk.server, {"env", socket, "urxvtc"});
+    const std::vector<Window> windows = childrenOf(dpy, desk.server.root());
+    for (Window w : others) EXPECT_NE(std::find(windows.begin(), windows.end(), w), windows.end());
+    EXPECT_TRUE(daemon.running()) << daemon.err();
+    EXPECT_EQ(c.process.err(), "");
+}
+
 TEST(Launch, TerminalThatNeverShowsAWindowEndsTheProgramWithStatusOne) {
     XServer server;
     server.setResources("dropcon.term: false\n");
@@ -197,6 +316,9 @@ TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
     const std::string dir = tempDir();
     writeFile(dir + "/usageterm", "#!/bin/sh\necho 'usage: usageterm [options]' >&2\nexit 2\n", true);
     writeFile(dir + "/windowless", "#!/bin/sh\nsleep 60\n", true);
+    // A wrapper that starts the terminal (one that shows no window) in the
+    // background and exits well.
+    writeFile(dir + "/wrapper", "#!/bin/sh\nsleep 60 &\necho $! > " + dir + "/started\n", true);
     struct Case {
         std::string term, printed, ending;
         int deadlineMs;
@@ -204,6 +326,7 @@ TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
         {dir + "/usageterm", "usage: usageterm [options]\n", " (exit status 2)\n", 5000},
         {"nosuchterm", "nosuchterm: not found\n", " (exit status 127)\n", 5000},
         {dir + "/windowless", "", "\n", 20000},
+        {dir + "/wrapper", "", " (exit status 0)\n", 20000},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.term);
@@ -224,9 +347,13 @@ TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
         EXPECT_TRUE(at == 0 || err[at - 1] == '\n') << err;
         EXPECT_TRUE(err.ends_with(" -name dropcon &" + k.ending)) << err;
         EXPECT_NE(err.substr(0, at).find(k.printed), std::string::npos) << err;
+        // What the wrapper started in the background is no longer below it.
+        if (pid_t pid = std::atoi(readFile(dir + "/started").c_str())) started.push_back(pid);
         EXPECT_TRUE(waitUntil(
             server.dpy(), [&] { return stillRunning(started).empty(); }, 5000))
             << stillRunning(started);
+        for (pid_t pid : started)
+            if (!processGone(pid)) kill(pid, SIGKILL);
     }
 }
 
@@ -255,7 +382,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
         SCOPED_TRACE(k.name);
         Watcher watch(desk.server, c.frameWin);
         if (k.during == kSlide) {
-            toggleAndAwaitFirstMove(desk.server, c.frameWin);
+            toggleAndAwaitFirstMove(desk.server, watch, c.frame().y);
             shown = !shown;
         }
         if (k.during == kDrag) {

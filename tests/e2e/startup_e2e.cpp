@@ -126,15 +126,23 @@ TEST(Startup, SettingsThatMakeNoSenseAreRaisedToTheLeastThatWorks) {
     EXPECT_EQ(occurrences(console.process.err(), "XError caught"), 0) << console.process.err();
 }
 
+// The terminal gets the name as one word, a blank in it and all.
 TEST(Startup, SettingsAreReadUnderTheNameOfTheLinkThatStartedIt) {
-    XServer server;
-    server.setResources("drop.consoleHeight: 4\ndropcon.consoleHeight: 7\n");
-    std::string link = tempDir() + "/drop";
-    ASSERT_EQ(symlink(dropconBinary().c_str(), link.c_str()), 0);
-    Console console(server, {}, link);
-    ASSERT_TRUE(console.ready()) << console.process.err();
-    EXPECT_EQ(console.terminal().height, 4 * console.rowHeight());
-    EXPECT_EQ(instanceName(server.dpy(), console.termWin), "drop/XTerm");
+    struct Case {
+        const char* name;
+        int rows;
+    } cases[] = {{"drop", 4}, {"my console", 10}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        XServer server;
+        server.setResources("drop.consoleHeight: 4\ndropcon.consoleHeight: 7\n");
+        std::string link = tempDir() + "/" + k.name;
+        ASSERT_EQ(symlink(dropconBinary().c_str(), link.c_str()), 0);
+        Console console(server, {}, link);
+        ASSERT_TRUE(console.ready()) << console.process.err();
+        EXPECT_EQ(console.terminal().height, k.rows * console.rowHeight());
+        EXPECT_EQ(instanceName(server.dpy(), console.termWin), std::string(k.name) + "/XTerm");
+    }
 }
 
 TEST(Startup, TerminalGetsItsOptionsAndTheForwardedArgumentsSplitByTheShell) {

@@ -338,7 +338,8 @@ TEST(BadResources, HugeAnimationPauseDoesNotFreezeTheServer) {
     server.setResources("dropcon.aniDelay: 99999999999\n");
     Console c(server);
     ASSERT_TRUE(c.ready()) << c.process.err();
-    toggleAndAwaitFirstMove(server, c.frameWin);  // the slide is under way
+    Watcher slide(server, c.frameWin);
+    toggleAndAwaitFirstMove(server, slide, c.frame().y);  // the slide is under way
     // Another client's round trips, with a deadline that Xlib alone would
     // not give: xset blocks while the server is grabbed.
     Process other({"/usr/bin/xset", "q"}, consoleEnv(server));

@@ -77,6 +77,24 @@ bool processGone(pid_t pid) {
     return !statOf(pid, state, parent) || state == 'Z' || state == 'X';
 }
 
+bool processCollected(pid_t pid) {
+    char state = 0;
+    pid_t parent = 0;
+    return !statOf(pid, state, parent);
+}
+
+bool processStopped(pid_t pid) {
+    char state = 0;
+    pid_t parent = 0;
+    return statOf(pid, state, parent) && state == 'T';
+}
+
+unsigned long long blockedSignals(pid_t pid) {
+    const std::string status = procFile(pid, "status");
+    const size_t at = status.find("\nSigBlk:");
+    return at == std::string::npos ? 0 : std::strtoull(status.c_str() + at + 8, nullptr, 16);
+}
+
 std::string stillRunning(const std::vector<pid_t>& pids) {
     std::string text;
     for (pid_t pid : pids)

@@ -15,6 +15,12 @@ pid_t netWmPid(Display* dpy, Window window);
 std::vector<pid_t> descendantsOf(pid_t pid);
 // True when the process no longer runs (gone, or a zombie nobody reaped yet).
 bool processGone(pid_t pid);
+// True when the process has been collected by its parent: no zombie is left.
+bool processCollected(pid_t pid);
+// True when the process is stopped (by SIGSTOP, SIGTSTP and the like).
+bool processStopped(pid_t pid);
+// The signals the process has blocked, as a mask (bit n-1 for signal n).
+unsigned long long blockedSignals(pid_t pid);
 // The processes of the list that still run, for a failure message.
 std::string stillRunning(const std::vector<pid_t>& pids);
 

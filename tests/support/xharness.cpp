@@ -518,7 +518,7 @@ std::string sanitizerReport(const std::string& text) {
 }
 
 Console::Console(XServer& s, const std::vector<std::string>& args, const std::string& argv0,
-                 const std::vector<std::string>& extraEnv)
+                 const std::vector<std::string>& extraEnv, bool group)
     : server(s),
       dpy(s.dpy()),
       process(
@@ -527,7 +527,7 @@ Console::Console(XServer& s, const std::vector<std::string>& args, const std::st
               argv.insert(argv.end(), args.begin(), args.end());
               return argv;
           }(),
-          consoleEnv(s, extraEnv)) {}
+          consoleEnv(s, extraEnv), group) {}
 
 Window Console::currentTerminal() const {
     auto children = childrenOf(dpy, frameWin);

@@ -128,8 +128,10 @@ Window makeFocusedWindow(Display* dpy, int x = 100, int y = 400, int width = 300
 // Console running on a server, with the ids of its windows once it has
 // taken its terminal in and parked itself above the screen.
 struct Console {
+    // With group, the console leads a process group of its own, as a shell's
+    // job does: stop signals then stop it (in an orphaned group they would not).
     Console(XServer& server, const std::vector<std::string>& args = {}, const std::string& argv0 = "",
-            const std::vector<std::string>& extraEnv = {});
+            const std::vector<std::string>& extraEnv = {}, bool group = false);
     // Waits until the frame is parked with the terminal adopted; false on timeout.
     bool ready(int timeoutMs = 15000);
     Geometry frame() const { return geometryOf(dpy, frameWin); }
@@ -179,11 +181,13 @@ struct Watcher {
 
 // Presses the default toggle key without a round trip of our own (the slide
 // down grabs the server, which would hold it) and returns the frame's y at
-// its first move, read from the events alone.
+// its first move, read from the events alone. It returns once the slide is
+// over: closing its watcher's connection is a round trip.
 int toggleAndAwaitFirstMove(const XServer& server, Window frame);
 // The same, with the events read into a watcher of the frame that the
-// caller keeps (to check the rest of the slide). A ConfigureNotify at from,
-// where the frame was, is the raise, not a move.
+// caller keeps (to check the rest of the slide, or to act while it is under
+// way). A ConfigureNotify at from, where the frame was, is the raise, not a
+// move.
 int toggleAndAwaitFirstMove(const XServer& server, Watcher& frame, int from);
 
 // Runs a program against the server to its end (xrandr, setxkbmap, i3-msg

@@ -34,6 +34,22 @@ TEST(ComposeCommand, ForwardsArgumentsUnquoted) {
               "xterm -b 0 -into 7 -name dropcon -e top -d 1 &");
 }
 
+TEST(ComposeCommand, QuotesTheNameOnlyWhenTheShellWouldInterpretIt) {
+    struct Case {
+        const char* name;
+        const char* word;
+    } cases[] = {{"dropcon", "dropcon"},
+                 {"drop-con_2.x", "drop-con_2.x"},
+                 {"my console", "'my console'"},
+                 {"it's", "'it'\\''s'"},
+                 {"$HOME;ls", "'$HOME;ls'"},
+                 {"~drop", "'~drop'"},
+                 {"", "''"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(compose("xterm", 7, c.name, {}), "xterm -b 0 -into 7 -name " + std::string(c.word) + " &")
+            << c.name;
+}
+
 TEST(ComposeCommand, WindowIdIsSigned32BitDecimal) {
     EXPECT_EQ(compose("xterm", 0xffffffffUL, "d", {}), "xterm -b 0 -into -1 -name d &");
     EXPECT_EQ(compose("xterm", 0x80000000UL, "d", {}), "xterm -b 0 -into -2147483648 -name d &");
@@ -50,10 +66,14 @@ TEST(ComposeCommand, HasNoLengthLimit) {
     EXPECT_EQ(command.substr(command.size() - 3), "a &");
 }
 
-TEST(RowHeight, IsAtLeastOnePixel) {
-    EXPECT_EQ(rowHeight(17), 17);
-    EXPECT_EQ(rowHeight(0), 1);
-    EXPECT_EQ(rowHeight(-5), 1);
+TEST(RowHeight, IsAtLeastOnePixelAndAtMostTheLargestHeight) {
+    EXPECT_EQ(rowHeight(17, 3), 17);
+    EXPECT_EQ(rowHeight(0, 3), 1);
+    EXPECT_EQ(rowHeight(-5, 3), 1);
+    // Taller than the protocol can park above the screen with its handle.
+    EXPECT_EQ(rowHeight(40000, 3), 32764);
+    EXPECT_EQ(rowHeight(2147483647, 0), 32767);
+    EXPECT_EQ(rowHeight(5, 32766), 1);
 }
 
 TEST(InitialHeight, RowsTimesRowHeightWithinTheProtocolsRange) {

@@ -115,6 +115,9 @@ TEST(SizeKeys, APressThatMatchedNoHotkeyChangesNothing) {
 
 TEST(SizeKeys, BiggerStopsAtTheLargestHeightTheProtocolCarries) {
     EXPECT_EQ(press({32760, 0, false}, 2).height, 32764);
+    // So does a row taller than that.
+    EXPECT_EQ(applySizeKey({170, 0, false}, SizePress{}, 40000, 900, 32764).height, 32764);
+    EXPECT_EQ(dragHeight(40000, 40000, 170, 32764), 32764);
 }
 
 TEST(DragHeight, SnapsToWholeRowsAbovePointer) {

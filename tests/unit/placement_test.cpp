@@ -184,6 +184,10 @@ TEST(Placement, HeightsOnArrivalAtAMonitor) {
     EXPECT_EQ(applySizeKey(full, SizePress{true, false, false}, 17, 1024, 32764).height, 1020);
     // The first show fits a first height taller than the monitor.
     EXPECT_EQ(fitToMonitor({1300, 1300, false}, 1300, 0, 900, 3, 13).height, 897 - 897 % 13);
+    // Full screen on a monitor taller than the frame can be parked above
+    // the screen: the largest height, so that the parked y fits 16 bits.
+    EXPECT_EQ(fitToMonitor({1080, 1071, true}, 1071, 1080, 32766, 3, 17).height, 32764);
+    EXPECT_EQ(fitToMonitor({1080, 1071, true}, 1071, 1080, 65535, 0, 17).height, 32767);
 }
 
 TEST(Placement, SlideOrJump) {
