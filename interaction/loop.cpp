@@ -8,6 +8,9 @@
 #include "interaction/geometry.h"
 #include "interaction/interaction.h"
 
+// The toggle key's last press: one toggle per press, however long it is held.
+static LastPress togglePress;
+
 // A hotkey is known by the key and the modifiers it was grabbed with, not
 // by the keysym the key types now. An event sent by another client comes
 // from no grab.
@@ -16,7 +19,7 @@ static void onKeyPress(const XKeyEvent& key) {
         return !key.send_event && hotkeyMatches(hotkey, key.keycode, key.state, console.numLockMask);
     };
     if (pressed(console.toggleKey)) {
-        toggleConsole(key.time);
+        if (!repeatedPress(togglePress, key.keycode, key.time)) toggleConsole(key.time);
     } else if (!loop.hidden) {
         const bool full = pressed(console.keyFull), bigger = pressed(console.keyBigger),
                    smaller = pressed(console.keySmaller);
@@ -25,6 +28,19 @@ static void onKeyPress(const XKeyEvent& key) {
             settleResize();
         }
     }
+}
+
+// The size keys repeat while held, as any key does.
+static void onKeyRelease(const XKeyEvent& key) {
+    if (key.send_event || key.keycode != togglePress.keycode) return;
+    // Without XKB's detectable autorepeat a held key comes as pairs of a
+    // release and a press with one time.
+    XEvent next;
+    if (!console.repeatDetectable && XEventsQueued(console.display, QueuedAfterReading) &&
+        (XPeekEvent(console.display, &next), next.type == KeyPress) && next.xkey.keycode == key.keycode &&
+        next.xkey.time == key.time)
+        return;
+    togglePress.released = true;
 }
 
 void toggleConsole(Time when) {
@@ -122,6 +138,9 @@ void runEventLoop() {
         switch (event.type) {
             case KeyPress:
                 onKeyPress(event.xkey);
+                break;
+            case KeyRelease:
+                onKeyRelease(event.xkey);
                 break;
             case MappingNotify:
                 followKeyboardMapping(event);

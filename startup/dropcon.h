@@ -55,6 +55,9 @@ struct ConsoleState {
     // in the current keyboard map. The Num Lock modifier of that map.
     HotkeyGrab toggleKey, keySmaller, keyBigger, keyFull;
     unsigned numLockMask = 0;
+    // XKB sends a held key's repeats as presses alone, without the releases
+    // between them.
+    bool repeatDetectable = false;
 
     // The frame, the adopted terminal and the current geometry.
     Window frameWin = None;

@@ -38,3 +38,10 @@ bool hotkeyMatches(const HotkeyGrab& hotkey, unsigned keycode, unsigned state, u
     const unsigned coreModifiers = 0xff, ignored = LockMask | numLockMask;
     return (state & coreModifiers & ~ignored) == (hotkey.grabMask & coreModifiers & ~ignored);
 }
+
+bool repeatedPress(LastPress& last, unsigned keycode, Time time) {
+    // Server times are milliseconds in 32 bits that wrap around.
+    const bool repeat = !last.released && keycode == last.keycode && ((time - last.time) & 0xffffffffUL) < 1000;
+    last = {keycode, time, false};
+    return repeat;
+}

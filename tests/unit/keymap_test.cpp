@@ -110,3 +110,18 @@ TEST(HotkeyMatches, KeycodeAndGrabbedModifiersLocksGroupAndButtonsAside) {
     hotkey.keycode = 0;
     EXPECT_FALSE(hotkeyMatches(hotkey, 0, ControlMask | ShiftMask, numLock));
 }
+
+TEST(RepeatedPress, OnePressUntilItsKeyIsReleasedOrASecondPasses) {
+    LastPress last;
+    EXPECT_FALSE(repeatedPress(last, 29, 5000));
+    EXPECT_TRUE(repeatedPress(last, 29, 5660));  // held: the first repeat
+    EXPECT_TRUE(repeatedPress(last, 29, 5700));
+    last.released = true;
+    EXPECT_FALSE(repeatedPress(last, 29, 5700));  // released and pressed again at once
+    EXPECT_FALSE(repeatedPress(last, 30, 5710));  // another key
+    EXPECT_TRUE(repeatedPress(last, 30, 6709));
+    EXPECT_FALSE(repeatedPress(last, 30, 7709));  // a release that never came
+    // Server times wrap around after 2^32 ms.
+    EXPECT_FALSE(repeatedPress(last, 30, 0xffffff00UL));
+    EXPECT_TRUE(repeatedPress(last, 30, 40));
+}
