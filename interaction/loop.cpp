@@ -19,7 +19,8 @@ static void onKeyPress(const XKeyEvent& key) {
         return !key.send_event && hotkeyMatches(hotkey, key.keycode, key.state, console.numLockMask);
     };
     if (pressed(console.toggleKey)) {
-        if (!repeatedPress(togglePress, key.keycode, key.time)) toggleConsole(key.time);
+        if (!repeatedPress(togglePress, key.keycode, key.time, !console.repeatDetectable))
+            toggleConsole(key.time);
     } else if (!loop.hidden) {
         const bool full = pressed(console.keyFull), bigger = pressed(console.keyBigger),
                    smaller = pressed(console.keySmaller);
@@ -28,19 +29,6 @@ static void onKeyPress(const XKeyEvent& key) {
             settleResize();
         }
     }
-}
-
-// The size keys repeat while held, as any key does.
-static void onKeyRelease(const XKeyEvent& key) {
-    if (key.send_event || key.keycode != togglePress.keycode) return;
-    // Without XKB's detectable autorepeat a held key comes as pairs of a
-    // release and a press with one time.
-    XEvent next;
-    if (!console.repeatDetectable && XEventsQueued(console.display, QueuedAfterReading) &&
-        (XPeekEvent(console.display, &next), next.type == KeyPress) && next.xkey.keycode == key.keycode &&
-        next.xkey.time == key.time)
-        return;
-    togglePress.released = true;
 }
 
 void toggleConsole(Time when) {
@@ -140,7 +128,8 @@ void runEventLoop() {
                 onKeyPress(event.xkey);
                 break;
             case KeyRelease:
-                onKeyRelease(event.xkey);
+                // The size keys repeat while held, as any key does.
+                if (!event.xkey.send_event) noteRelease(togglePress, event.xkey.keycode, event.xkey.time);
                 break;
             case MappingNotify:
                 followKeyboardMapping(event);
