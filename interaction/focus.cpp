@@ -119,7 +119,9 @@ static bool lockerOver() {
 }
 
 // Whether the window that has the focus lies (its middle) on another
-// monitor than the console's; never on one monitor, nor for no window.
+// monitor than the console's. No window, or one off the screen (i3 focuses
+// a window of its own at -1,-1 on an empty workspace), lies on none; on
+// one monitor there is no other.
 static bool onOtherMonitor(Window focus) {
     Display* dpy = console.display;
     const Rect screen{0, 0, DisplayWidth(dpy, console.screen), DisplayHeight(dpy, console.screen)};
@@ -130,7 +132,7 @@ static bool onOtherMonitor(Window focus) {
     Window child = None;
     return XGetWindowAttributes(dpy, focus, &a) &&
            XTranslateCoordinates(dpy, focus, console.root, a.width / 2, a.height / 2, &x, &y, &child) &&
-           !covers(console.area, {x, y, 1, 1});
+           covers(screen, {x, y, 1, 1}) && !covers(console.area, {x, y, 1, 1});
 }
 
 static bool pointerInFrame() {
