@@ -5,13 +5,11 @@
 #include <string>
 #include <vector>
 
-// The console's settings, written out so that the ideal pace is computed
-// from the same numbers the console runs with. They are the program's
-// defaults.
-constexpr int kAniDelay = 40;  // tenths of a millisecond
-constexpr int kStepSize = 1;
-constexpr int kHandleWidth = 3;
-constexpr unsigned kHandleColor = 0xb3b3b3;  // grey70, the default handleColor
+#include "tests/support/scene.h"
+
+// The console's settings: the defaults (xt::kAniDelay and the others),
+// written out so that the ideal pace is computed from the same numbers the
+// console runs with; aniDelay as given.
 std::string resources(int aniDelay);
 
 inline long long nowNs() {

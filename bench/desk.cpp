@@ -1,72 +1,28 @@
-// The scene every figure is taken on: a private Xvfb, the user's focused window, the console, and the keys.
+// The scene every figure is taken on: the tests' scene, the console timed from its exec, and the keys.
 #include "bench/desk.h"
 
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <poll.h>
+#include <sys/wait.h>
 
-#include "bench/proc.h"
-#include "interaction/geometry.h"
+#include "bench/procfs.h"
 
-namespace {
+using xt::button;
+using xt::key;
+using xt::movePointer;
 
-int heightIncOf(Display* dpy, Window window) {
-    XSizeHints hints{};
-    long supplied = 0;
-    if (!XGetWMNormalHints(dpy, window, &hints, &supplied)) return 0;
-    return hints.height_inc;
+void endProcess(std::unique_ptr<xt::Process>& process) {
+    process.reset();
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
 }
 
-// A mapped window with the focus, standing in for the application the user
-// was working in.
-Window makeFocusedWindow(Display* dpy) {
-    Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 100, 400, 300, 300, 0, 0, 0xffffff);
-    XSelectInput(dpy, w, StructureNotifyMask);
-    XMapWindow(dpy, w);
-    XEvent e;
-    do XWindowEvent(dpy, w, StructureNotifyMask, &e);
-    while (e.type != MapNotify);
-    XSelectInput(dpy, w, NoEventMask);
-    XSetInputFocus(dpy, w, RevertToPointerRoot, CurrentTime);
-    XSync(dpy, False);
-    return w;
-}
-
-KeyCode keycode(Display* dpy, const char* name) {
-    KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(name));
-    if (code == 0) fail(std::string("no key for ") + name);
-    return code;
-}
-
-}  // namespace
-
-void key(Display* dpy, const char* name, bool down) {
-    XTestFakeKeyEvent(dpy, keycode(dpy, name), down, CurrentTime);
-}
-
-void movePointer(Display* dpy, int x, int y) {
-    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), x, y, CurrentTime);
-    XSync(dpy, False);
-}
-
-void button(Display* dpy, unsigned number, bool down) {
-    XTestFakeButtonEvent(dpy, number, down, CurrentTime);
-    XSync(dpy, False);
-}
-
-Desk::Desk(const std::string& fbdir) : server_(1280, 900, fbdir), in_(server_.dpy()), obs_(server_) {
-    server_.setResources(resources(kAniDelay));
-    app_ = makeFocusedWindow(in_);
+Desk::Desk(const std::string& fbdir)
+    : scene_({.resources = resources(xt::kAniDelay), .fbdir = fbdir, .console = false}),
+      in_(scene_.dpy()),
+      obs_(scene_.server) {
     // The pointer rests off the console, at the bottom of the screen.
-    movePointer(in_, server_.width() / 2, server_.height() - 10);
-}
-
-int Desk::movesDown() const {
-    return static_cast<int>(slidePositions(hiddenY(), height_, kHandleWidth, kStepSize).size());
-}
-
-int Desk::movesUp() const {
-    return static_cast<int>(slidePositions(0, height_, kHandleWidth, kStepSize).size());
+    movePointer(in_, scene_.server.width() / 2, scene_.server.height() - 10);
 }
 
 void Desk::awaitGone(Window frame) {
@@ -75,11 +31,12 @@ void Desk::awaitGone(Window frame) {
 
 // Starts the console and waits, on the observer's events only, until its
 // frame sits at the hidden position with the terminal mapped inside it.
-Desk::Started Desk::startConsole(std::unique_ptr<Child>& child) {
+Desk::Started Desk::startConsole(std::unique_ptr<xt::Process>& child) {
     obs_.forget();
     Started s;
     const long long t0 = nowNs();
-    child = std::make_unique<Child>(std::vector<std::string>{dropconBinary()}, server_.env());
+    child = std::make_unique<xt::Process>(std::vector<std::string>{xt::dropconBinary()},
+                                          xt::consoleEnv(scene_.server), true);
     s.frameAt = obs_.await(
         [&](const XEvent& e) {
             if (e.type != CreateNotify || !e.xcreatewindow.override_redirect) return false;
@@ -106,7 +63,7 @@ Desk::Started Desk::startConsole(std::unique_ptr<Child>& child) {
         },
         15000);
     if (end < 0 || s.termCreatedAt < 0) fail("the console did not park its frame with a terminal in it");
-    s.cpuNs = costOf(child->pid).cpuNs;
+    s.cpuNs = costOf(child->pid()).cpuNs;
     s.ns = end - t0;
     s.frameAt -= t0;
     s.termCreatedAt -= t0;
@@ -120,7 +77,8 @@ Desk::Floor Desk::startPlainXterm() {
     obs_.forget();
     Floor f;
     const long long t0 = nowNs();
-    Child xterm({"/usr/bin/xterm"}, server_.env());
+    auto xterm = std::make_unique<xt::Process>(std::vector<std::string>{"/usr/bin/xterm"},
+                                               xt::consoleEnv(scene_.server), true);
     Window w = None;
     const long long end = obs_.awaitSeen(
         [&](const Seen& x) {
@@ -133,7 +91,7 @@ Desk::Floor Desk::startPlainXterm() {
         15000);
     if (end < 0) fail("xterm did not map a window");
     f.mappedAt = end - t0;
-    xterm.end();
+    endProcess(xterm);
     obs_.await([&](const XEvent& e) { return e.type == DestroyNotify && e.xdestroywindow.window == w; });
     return f;
 }
@@ -143,8 +101,8 @@ void Desk::geometry(Window frame, Window terminal) {
     terminal_ = terminal;
     XWindowAttributes f{};
     XGetWindowAttributes(in_, frame_, &f);
-    height_ = f.height - kHandleWidth;
-    rowHeight_ = heightIncOf(in_, terminal_);
+    height_ = f.height - xt::kHandle;
+    rowHeight_ = xt::heightIncOf(in_, terminal_);
 }
 
 // One press of the toggle key, timed from the XTEST press of its key
@@ -196,7 +154,7 @@ long long Desk::sizeKey(const char* keyName, int newHeight) {
     bool term = false, frame = false;
     const long long end = obs_.await([&](const XEvent& e) {
         if (configureOf(e, terminal_) && e.xconfigure.height == newHeight) term = true;
-        if (configureOf(e, frame_) && e.xconfigure.height == newHeight + kHandleWidth) frame = true;
+        if (configureOf(e, frame_) && e.xconfigure.height == newHeight + xt::kHandle) frame = true;
         return term && frame;
     });
     if (end < 0) fail(std::string("no resize after ") + keyName);
@@ -212,7 +170,7 @@ long long Desk::sizeKey(const char* keyName, int newHeight) {
 // resize to that row.
 Row Desk::drag(int runs) {
     Row row{"drag: one pointer motion to terminal and frame resized", "ms", {}};
-    const int x = server_.width() / 2, base = height_ / rowHeight_;
+    const int x = scene_.server.width() / 2, base = height_ / rowHeight_;
     movePointer(in_, x, height_ + 1);  // on the handle
     button(in_, 1, true);
     auto motionTo = [&](int rows, int dx) {
@@ -220,7 +178,7 @@ Row Desk::drag(int runs) {
         const long long t0 = nowNs();
         XTestFakeMotionEvent(in_, DefaultScreen(in_), x + dx, rows * rowHeight_ + 1, CurrentTime);
         XFlush(in_);
-        const int want = rows * rowHeight_ + kHandleWidth;
+        const int want = rows * rowHeight_ + xt::kHandle;
         const long long end = obs_.await(
             [&](const XEvent& e) { return configureOf(e, frame_) && e.xconfigure.height == want; }, 300);
         XSync(in_, False);
@@ -239,7 +197,7 @@ Row Desk::drag(int runs) {
     }
     if (motionTo(base, 0) < 0) fail("the drag did not go back");
     button(in_, 1, false);
-    movePointer(in_, x, server_.height() - 10);
+    movePointer(in_, x, scene_.server.height() - 10);
     height_ = base * rowHeight_;
     return row;
 }

@@ -1,4 +1,4 @@
-// The scene every figure is taken on: a private Xvfb, the user's focused window, the console, and the keys.
+// The scene every figure is taken on: the tests' scene, the console timed from its exec, and the keys.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -10,7 +10,7 @@
 
 #include "bench/common.h"
 #include "bench/observers.h"
-#include "bench/processes.h"
+#include "tests/support/scene.h"
 
 class Desk {
    public:
@@ -30,14 +30,15 @@ class Desk {
         std::vector<std::pair<long long, int>> ys;  // every ConfigureNotify of the frame
     };
 
-    // A 1280x900 Xvfb (keeping its screen in fbdir when given one) with the
-    // console's settings loaded and a window that holds the focus.
+    // The tests' scene on a 1280x900 Xvfb (keeping its screen in fbdir when
+    // given one) with the console's settings loaded and the application's
+    // window holding the focus, but no console.
     explicit Desk(const std::string& fbdir = "");
 
     // Starts the console and waits, on the observer's events only, until its
     // frame sits at the hidden position with the terminal mapped inside it;
     // the console's figures are taken on it from then on.
-    Started startConsole(std::unique_ptr<Child>& child);
+    Started startConsole(std::unique_ptr<xt::Process>& child);
     // A plain xterm, as the floor of the console's start-up: exec to mapped.
     Floor startPlainXterm();
     // Waits until the started console's frame is destroyed.
@@ -51,28 +52,27 @@ class Desk {
     // frame's resize to that row.
     Row drag(int runs);
 
-    const Server& server() const { return server_; }
+    xt::XServer& server() { return scene_.server; }
     Observer& observer() { return obs_; }
     Display* input() const { return in_; }
     Window frame() const { return frame_; }
     int height() const { return height_; }
     int rowHeight() const { return rowHeight_; }
-    int hiddenY() const { return -(height_ + kHandleWidth); }
-    int movesDown() const;
-    int movesUp() const;
+    int hiddenY() const { return -(height_ + xt::kHandle); }
+    int movesDown() const { return static_cast<int>(xt::slideMoves(height_, true).size()); }
+    int movesUp() const { return static_cast<int>(xt::slideMoves(height_, false).size()); }
 
    private:
     void geometry(Window frame, Window terminal);
 
-    Server server_;
+    xt::Scene scene_;
     Display* in_;
     Observer obs_;
-    Window app_ = None;
     Window frame_ = None, terminal_ = None;
     int height_ = 0, rowHeight_ = 0;
 };
 
-// XTEST input on the desk's input connection.
-void key(Display* dpy, const char* name, bool down);
-void movePointer(Display* dpy, int x, int y);
-void button(Display* dpy, unsigned number, bool down);
+// Ends a program started for a figure, with what it started. Terminals
+// whose shell has exited were handed to us (we are their subreaper):
+// collects them.
+void endProcess(std::unique_ptr<xt::Process>& process);

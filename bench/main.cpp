@@ -9,16 +9,13 @@
 #include <stdexcept>
 
 #include "bench/measure.h"
-#include "bench/proc.h"
+#include "bench/procfs.h"
 #include "bench/report.h"
-#include "interaction/geometry.h"
 
 std::string resources(int aniDelay) {
     return "dropcon.aniDelay: " + std::to_string(aniDelay) +
-           "\n"
-           "dropcon.stepSize: 1\n"
-           "dropcon.handleWidth: 3\n"
-           "dropcon.consoleHeight: 10\n";
+           "\ndropcon.stepSize: 1\ndropcon.handleWidth: " + std::to_string(xt::kHandle) +
+           "\ndropcon.consoleHeight: " + std::to_string(xt::kRows) + "\n";
 }
 
 void fail(const std::string& what) {
@@ -67,7 +64,7 @@ void run(const Options& opt) {
         startup = measureStartup(desk, opt);
 
         // The console that the other figures are taken on.
-        std::unique_ptr<Child> child;
+        std::unique_ptr<xt::Process> child;
         desk.startConsole(child);
         std::fprintf(stderr, "bench: console %d px high (%d rows of %d px), %d moves down, %d up\n",
                      desk.height(), desk.height() / desk.rowHeight(), desk.rowHeight(), desk.movesDown(),
@@ -76,8 +73,8 @@ void run(const Options& opt) {
         std::snprintf(line, sizeof line,
                       "Default console: %d px high (%d rows of %d px) + %d px handle on a 1280x900 Xvfb; "
                       "step %d px, %d moves down, %d up, pause %d us.",
-                      desk.height(), desk.height() / desk.rowHeight(), desk.rowHeight(), kHandleWidth,
-                      slideStep(desk.height(), kStepSize), desk.movesDown(), desk.movesUp(), kAniDelay * 100);
+                      desk.height(), desk.height() / desk.rowHeight(), desk.rowHeight(), xt::kHandle,
+                      xt::slideStepOf(desk.height()), desk.movesDown(), desk.movesUp(), xt::kAniDelay * 100);
         console = line;
         desk.toggle(true);  // warm-up
         desk.toggle(false);
@@ -85,11 +82,11 @@ void run(const Options& opt) {
         requests = measureRequests(desk, opt);
         keys = measureKeys(desk, opt);
         memoryNote = "private memory by mapping (KiB):";
-        auto mappings = privateByMapping(child->pid);
+        auto mappings = privateByMapping(child->pid());
         for (size_t i = 0; i < mappings.size() && i < 12; ++i)
             memoryNote += " " + mappings[i].second + " " + std::to_string(mappings[i].first) + ";";
-        idle = measureIdle(desk, opt, child->pid);
-        child.reset();
+        idle = measureIdle(desk, opt, child->pid());
+        endProcess(child);
         stepCost = measureStepCost(desk, opt);
     }
     screen = measureScreen(opt);
@@ -117,6 +114,7 @@ int main(int argc, char** argv) {
     // as their subreaper we can collect them when they end.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     signal(SIGPIPE, SIG_IGN);
+    xt::failed = [](const std::string& what) { fail(what); };
     try {
         run(options);
     } catch (const std::exception& e) {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "bench/measure.h"
-#include "bench/proc.h"
+#include "bench/procfs.h"
 
 Figures measureKeys(Desk& desk, const Options& opt) {
     std::fprintf(stderr, "bench: size keys and drag, %d runs each\n", opt.runs);

@@ -8,11 +8,8 @@
 
 #include "bench/measure.h"
 #include "bench/report.h"
-#include "interaction/geometry.h"
 
 namespace {
-
-const char* const kCompositorSelection = "_NET_WM_CM_S0";
 
 // The figures of one slide as painted, from the samples of the handle's
 // lowest row taken from just before the key press on.
@@ -24,13 +21,13 @@ struct Painted {
 
 Painted analyse(const Desk& desk, const std::vector<ScreenSampler::Sample>& samples, long long press,
                 bool down) {
-    const int height = desk.height(), lowest = height + kHandleWidth - 1;
+    const int height = desk.height(), lowest = height + xt::kHandle - 1;
     // The frame's y from where its handle was painted; a frame with no row
     // of its handle on the screen is out of sight.
     auto frameY = [&](int bottom) { return bottom < 0 ? desk.hiddenY() : bottom - lowest; };
     const int endBottom = down ? lowest : -1;
     std::set<int> expected;
-    for (int y : slidePositions(down ? desk.hiddenY() : 0, height, kHandleWidth, kStepSize))
+    for (int y : xt::slideMoves(height, down))
         if (y + lowest >= 0) expected.insert(y);  // a position above the screen cannot be painted
     Painted p;
     std::set<int> seen;
@@ -47,23 +44,9 @@ Painted analyse(const Desk& desk, const std::vector<ScreenSampler::Sample>& samp
 }
 
 int visiblePositions(const Desk& desk, bool down) {
-    const int lowest = desk.height() + kHandleWidth - 1;
-    auto path = slidePositions(down ? desk.hiddenY() : 0, desk.height(), kHandleWidth, kStepSize);
+    const int lowest = desk.height() + xt::kHandle - 1;
+    auto path = xt::slideMoves(desk.height(), down);
     return static_cast<int>(std::count_if(path.begin(), path.end(), [&](int y) { return y + lowest >= 0; }));
-}
-
-// Starts picom on the desk's server and waits until it owns the compositor
-// selection, which is when the console takes note of it.
-std::unique_ptr<Child> startPicom(Desk& desk) {
-    auto picom = std::make_unique<Child>(
-        std::vector<std::string>{"picom", "--backend", "xrender", "--config", "/dev/null"},
-        desk.server().env(), -1, true);
-    const long long deadline = nowNs() + 15000000000LL;
-    while (selectionOwner(desk.input(), kCompositorSelection) == None) {
-        if (nowNs() > deadline) fail("picom did not take " + std::string(kCompositorSelection));
-        poll(nullptr, 0, 10);
-    }
-    return picom;
 }
 
 }  // namespace
@@ -79,11 +62,13 @@ Figures measureScreen(const Options& opt) {
         const std::string who = picom ? "picom" : "no compositor";
         std::fprintf(stderr, "bench: the slide as painted, %s, %d runs each way\n", who.c_str(), opt.runs);
         Desk desk(fbdir);
-        std::unique_ptr<Child> console;
+        std::unique_ptr<xt::Process> console;
         desk.startConsole(console);
         // Started after the console, which takes note of it at the next show.
-        std::unique_ptr<Child> compositor;
-        if (picom) compositor = startPicom(desk);
+        std::unique_ptr<xt::Process> compositor;
+        if (picom)
+            compositor = xt::startOwner(
+                desk.server(), {"picom", "--backend", "xrender", "--config", "/dev/null"}, "_NET_WM_CM_S0");
         desk.toggle(true);  // warm-up
         desk.toggle(false);
         const int down = visiblePositions(desk, true), up = visiblePositions(desk, false);
@@ -96,14 +81,14 @@ Figures measureScreen(const Options& opt) {
         Row upEnd{as + "hide: key press to console gone", "ms", {}};
         Row upSeen{
             as + "slide up: positions painted (of " + std::to_string(up) + " on screen)", "count", {}, 0};
-        ScreenSampler sampler(fbdir, desk.server().width() - 2, desk.height() + kHandleWidth);
+        ScreenSampler sampler(fbdir, desk.server().width() - 2, desk.height() + xt::kHandle);
         for (int i = 0; i < opt.runs; ++i) {
             for (bool isDown : {true, false}) {
                 sampler.start();
                 Desk::Slide s = desk.toggle(isDown);
                 // A compositor paints the end after the server has moved the
                 // frame there: wait for it, a second at most.
-                const int endBottom = isDown ? desk.height() + kHandleWidth - 1 : -1;
+                const int endBottom = isDown ? desk.height() + xt::kHandle - 1 : -1;
                 for (int k = 0; k < 1000 && sampler.handleBottomNow() != endBottom; ++k) poll(nullptr, 0, 1);
                 Painted p = analyse(desk, sampler.stop(), s.press, isDown);
                 if (isDown) configured.values.push_back(ms(s.firstMove - s.press));
@@ -117,8 +102,8 @@ Figures measureScreen(const Options& opt) {
             }
         }
         f.rows.insert(f.rows.end(), {configured, downFirst, downEnd, downSeen, upFirst, upEnd, upSeen});
-        compositor.reset();
-        console.reset();
+        endProcess(compositor);
+        endProcess(console);
     }
     writeTraces(opt.paintedData, plot);
     unlink((std::string(fbdir) + "/Xvfb_screen0").c_str());

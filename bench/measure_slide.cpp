@@ -7,14 +7,13 @@
 
 #include "bench/measure.h"
 #include "bench/report.h"
-#include "interaction/geometry.h"
 
 namespace {
 
 // Block 0 down as measured, 1 up as measured, 2 and 3 the same moves at
 // the ideal pace (one pause per move from the first move on).
 void writePlot(const std::string& path, const Desk& desk, const Desk::Slide& down, const Desk::Slide& up) {
-    const long long pause = kAniDelay * 100000LL;
+    const long long pause = xt::kAniDelay * 100000LL;
     auto measured = [](const char* title, const Desk::Slide& s) {
         Trace t{title, {}};
         for (auto& [ns, y] : s.ys) t.ys.emplace_back(ns - s.press, y);
@@ -46,9 +45,9 @@ std::string histogram(const char* what, const std::map<int, int>& h) {
 
 Figures measureSlides(Desk& desk, const Options& opt) {
     const int down = desk.movesDown(), up = desk.movesUp();
-    const double pauseMs = kAniDelay / 10.0;
+    const double pauseMs = xt::kAniDelay / 10.0;
     std::fprintf(stderr, "bench: slides, %d runs each way\n", opt.runs);
-    const std::string pause = std::to_string(kAniDelay * 100) + " us)";
+    const std::string pause = std::to_string(xt::kAniDelay * 100) + " us)";
     Row downWall{"slide down: first move to y 0 (" + std::to_string(down) + " moves)", "ms", {}};
     Row downRatio{"slide down / ideal (" + std::to_string(down) + " x " + pause, "ratio", {}};
     Row upWall{"slide up: first move to hidden (" + std::to_string(up) + " moves)", "ms", {}};
@@ -73,8 +72,8 @@ Figures measureSlides(Desk& desk, const Options& opt) {
         upFirst.values.push_back(ms(u.firstMove - u.press));
         upEnd.values.push_back(ms(u.end - u.press));
         movesSeen.values.push_back(static_cast<double>(d.ys.size() + u.ys.size()) / (down + 1 + up + 1));
-        beyondDown.values.push_back(ms(d.end - d.firstMove) * 1000 / down - kAniDelay * 100);
-        beyondUp.values.push_back(ms(u.end - u.firstMove) * 1000 / up - kAniDelay * 100);
+        beyondDown.values.push_back(ms(d.end - d.firstMove) * 1000 / down - xt::kAniDelay * 100);
+        beyondUp.values.push_back(ms(u.end - u.firstMove) * 1000 / up - xt::kAniDelay * 100);
     }
     Figures f;
     f.rows = {downWall, downRatio, upWall, upRatio, downFirst, downEnd, upFirst, upEnd, movesSeen};
@@ -117,14 +116,14 @@ Figures measureStepCost(Desk& desk, const Options& opt) {
 
     // The wake-up: the pause alone as the kernel gives it to this process.
     Row oversleep{
-        "usleep(" + std::to_string(kAniDelay * 100) + ") in the bench process: time beyond the pause",
+        "usleep(" + std::to_string(xt::kAniDelay * 100) + ") in the bench process: time beyond the pause",
         "us",
         {},
         1};
     for (int i = 0; i < opt.runs; ++i) {
         const long long t0 = nowNs();
-        for (int k = 0; k < down; ++k) usleep(kAniDelay * 100);
-        oversleep.values.push_back(static_cast<double>(nowNs() - t0) / 1000.0 / down - kAniDelay * 100);
+        for (int k = 0; k < down; ++k) usleep(xt::kAniDelay * 100);
+        oversleep.values.push_back(static_cast<double>(nowNs() - t0) / 1000.0 / down - xt::kAniDelay * 100);
     }
 
     // The round trip alone, and a round trip after moving a window of the
@@ -136,11 +135,11 @@ Figures measureStepCost(Desk& desk, const Options& opt) {
     attributes.override_redirect = True;
     attributes.background_pixel = WhitePixel(dpy, DefaultScreen(dpy));
     Window w = XCreateWindow(dpy, DefaultRootWindow(dpy), 0, desk.hiddenY(), desk.server().width(),
-                             height + kHandleWidth, 0, CopyFromParent, InputOutput, CopyFromParent,
+                             height + xt::kHandle, 0, CopyFromParent, InputOutput, CopyFromParent,
                              CWOverrideRedirect | CWBackPixel, &attributes);
     XMapRaised(dpy, w);
     XSync(dpy, False);
-    const std::vector<int> path = slidePositions(desk.hiddenY(), height, kHandleWidth, kStepSize);
+    const std::vector<int> path = xt::slideMoves(height, true);
     for (int i = 0; i < opt.runs; ++i) {
         long long t0 = nowNs();
         for (size_t k = 0; k < path.size(); ++k) XSync(dpy, False);
@@ -161,7 +160,7 @@ Figures measureStepCost(Desk& desk, const Options& opt) {
 
     // The same slides with no pause at all, on a console started for it.
     desk.server().setResources(resources(0));
-    std::unique_ptr<Child> console;
+    std::unique_ptr<xt::Process> console;
     desk.startConsole(console);
     desk.toggle(true);
     desk.toggle(false);
@@ -173,8 +172,8 @@ Figures measureStepCost(Desk& desk, const Options& opt) {
         bareDown.values.push_back(static_cast<double>(d.end - d.firstMove) / 1000.0 / down);
         bareUp.values.push_back(static_cast<double>(u.end - u.firstMove) / 1000.0 / up);
     }
-    console.reset();
-    desk.server().setResources(resources(kAniDelay));
+    endProcess(console);
+    desk.server().setResources(resources(xt::kAniDelay));
     Figures f;
     f.diagnostics = {oversleep, roundTrip, moveTrip, bareDown, bareUp};
     return f;

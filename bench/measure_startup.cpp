@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "bench/measure.h"
-#include "bench/proc.h"
+#include "bench/procfs.h"
 
 void Figures::add(const Figures& other) {
     rows.insert(rows.end(), other.rows.begin(), other.rows.end());
@@ -29,7 +29,7 @@ Figures measureStartup(Desk& desk, const Options& opt) {
     Row startReplies{"start-up: round trips (replies) of the console until parked", "count", {}, 0};
     std::fprintf(stderr, "bench: start-up, %d runs each (and one warm-up)\n", opt.runs);
     for (int i = 0; i <= opt.runs; ++i) {
-        std::unique_ptr<Child> console;
+        std::unique_ptr<xt::Process> console;
         Desk::Started s = desk.startConsole(console);
         Desk::Floor floor = desk.startPlainXterm();
         if (i > 0) {
@@ -48,12 +48,12 @@ Figures measureStartup(Desk& desk, const Options& opt) {
         desk.toggle(false);
         if (i > 0) {
             firstPress.values.push_back(ms(first.firstMove - first.press));
-            auto m = procFields("/proc/" + std::to_string(console->pid) + "/smaps_rollup");
+            auto m = procFields("/proc/" + std::to_string(console->pid()) + "/smaps_rollup");
             rss.values.push_back(static_cast<double>(m["Rss"]));
             priv.values.push_back(static_cast<double>(m["Private_Clean"] + m["Private_Dirty"]));
             privDirty.values.push_back(static_cast<double>(m["Private_Dirty"]));
         }
-        console.reset();
+        endProcess(console);
         desk.awaitGone(s.frame);
     }
 
@@ -64,13 +64,13 @@ Figures measureStartup(Desk& desk, const Options& opt) {
         for (int i = 0; i < opt.runs; ++i) {
             counter.settle();
             counter.reset();
-            std::unique_ptr<Child> console;
+            std::unique_ptr<xt::Process> console;
             Desk::Started s = desk.startConsole(console);
             counter.follow(s.frame);
             counter.settle();
             startRequests.values.push_back(counter.requestTotal());
             startReplies.values.push_back(counter.replies());
-            console.reset();
+            endProcess(console);
             desk.awaitGone(s.frame);
         }
     }

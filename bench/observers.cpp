@@ -1,19 +1,13 @@
 // What the benchmark watches: the server's events, the console's requests, and the screen itself.
 #include "bench/observers.h"
 
-#include <X11/XWDFile.h>
 #include <X11/Xproto.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstring>
 
 #include "bench/common.h"
+#include "tests/support/scene.h"
 
-Observer::Observer(const Server& server) : dpy(server.connect()) {
+Observer::Observer(const xt::XServer& server) : dpy(server.connect()) {
     if (!dpy) fail("cannot open the observer's connection");
     XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
     XSync(dpy, False);
@@ -66,7 +60,7 @@ void Observer::read(int timeoutMs) {
 
 bool configureOf(const XEvent& e, Window w) { return e.type == ConfigureNotify && e.xconfigure.window == w; }
 
-RequestCounter::RequestCounter(const Server& server, XRecordClientSpec console)
+RequestCounter::RequestCounter(const xt::XServer& server, XRecordClientSpec console)
     : control_(server.connect()), data_(server.connect()) {
     if (!control_ || !data_) fail("cannot open the record connections");
     int major = 0, minor = 0;
@@ -168,42 +162,19 @@ const char* requestName(int opcode) {
     }
 }
 
-ScreenSampler::ScreenSampler(const std::string& fbdir, int x, int rows) : x_(x), rows_(rows) {
-    const std::string path = fbdir + "/Xvfb_screen0";
-    int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) fail("cannot open " + path);
-    struct stat st {};
-    fstat(fd, &st);
-    size_ = static_cast<size_t>(st.st_size);
-    void* map = mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd, 0);
-    close(fd);
-    if (map == MAP_FAILED) fail("cannot map " + path);
-    map_ = static_cast<const unsigned char*>(map);
-    // The XWD header is written most significant byte first; the pixels
-    // follow it and the colour map in the server's own byte order.
-    XWDFileHeader header;
-    std::memcpy(&header, map_, sizeof header);
-    auto field = [](CARD32 v) { return static_cast<size_t>(__builtin_bswap32(v)); };
-    if (field(header.bits_per_pixel) != 32) fail("the framebuffer is not 32 bits a pixel");
-    bytesPerLine_ = field(header.bytes_per_line);
-    pixels_ = map_ + field(header.header_size) + field(header.ncolors) * sz_XWDColor;
-    if (pixels_ + bytesPerLine_ * static_cast<size_t>(rows_) > map_ + size_)
-        fail("the framebuffer is too small");
+ScreenSampler::ScreenSampler(const std::string& fbdir, int x, int rows) : screen_(fbdir), x_(x), rows_(rows) {
+    if (!screen_.ok() || rows_ > screen_.height())
+        fail("no framebuffer of " + std::to_string(rows) + " rows");
 }
 
 ScreenSampler::~ScreenSampler() {
     if (running_) stop();
-    munmap(const_cast<unsigned char*>(map_), size_);
 }
 
 int ScreenSampler::handleBottomNow() const {
     int bottom = -1;
-    for (int row = 0; row < rows_; ++row) {
-        unsigned pixel = 0;
-        std::memcpy(&pixel, pixels_ + bytesPerLine_ * static_cast<size_t>(row) + 4 * static_cast<size_t>(x_),
-                    4);
-        if ((pixel & 0xffffff) == kHandleColor) bottom = row;
-    }
+    for (int row = 0; row < rows_; ++row)
+        if (screen_.pixel(x_, row) == xt::kHandleColour) bottom = row;
     return bottom;
 }
 

@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "bench/processes.h"
+#include "tests/support/framebuffer.h"
+#include "tests/support/xharness.h"
 
 struct Seen {
     long long ns;
@@ -25,7 +26,7 @@ struct Seen {
 // console does not hold it up.
 class Observer {
    public:
-    explicit Observer(const Server& server);
+    explicit Observer(const xt::XServer& server);
     ~Observer();
     Observer(const Observer&) = delete;
     Observer& operator=(const Observer&) = delete;
@@ -59,7 +60,7 @@ bool configureOf(const XEvent& e, Window w);
 // connects from then on, each by its resource id base.
 class RequestCounter {
    public:
-    RequestCounter(const Server& server, XRecordClientSpec console);
+    RequestCounter(const xt::XServer& server, XRecordClientSpec console);
     ~RequestCounter();
     RequestCounter(const RequestCounter&) = delete;
     RequestCounter& operator=(const RequestCounter&) = delete;
@@ -93,7 +94,7 @@ class RequestCounter {
 // The names of the requests the console makes, for the histograms.
 const char* requestName(int opcode);
 
-// Reads the screen itself from the XWD file of an Xvfb started with
+// Reads the screen itself from the framebuffer of an Xvfb started with
 // -fbdir: no X connection, so neither a server grab nor a compositor that
 // has not painted yet can hide anything. A thread samples one column of
 // pixels about every millisecond and keeps, for each sample that differs
@@ -120,10 +121,7 @@ class ScreenSampler {
    private:
     void run();
 
-    const unsigned char* map_ = nullptr;
-    size_t size_ = 0;
-    const unsigned char* pixels_ = nullptr;
-    size_t bytesPerLine_ = 0;
+    xt::Framebuffer screen_;
     int x_ = 0, rows_ = 0;
     std::thread thread_;
     std::atomic<bool> running_{false};

@@ -3,20 +3,13 @@
 
 #include <X11/Xlib.h>
 
-#include <memory>
-#include <string>
 #include <vector>
 
-#include "interaction/geometry.h"
-#include "tests/support/xharness.h"
+#include "tests/support/scene.h"
 
 using namespace xt;
 
 namespace {
-
-const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
-const std::vector<std::string> kPicom{"picom", "--backend", "xrender", "--config", "/dev/null"};
-const char* const kSelection = "_NET_WM_CM_S0";
 
 enum class Change { none, start, stop };
 
@@ -25,11 +18,6 @@ struct Case {
     bool compositorFirst;  // picom runs before the console starts
     Change change;         // what happens to picom after the console's first show and hide
 };
-
-std::vector<int> withLast(std::vector<int> ys, int last) {
-    ys.push_back(last);
-    return ys;
-}
 
 // The frame's y at each of its moves. A compositor that has stacked its
 // own windows above the frame makes the show's raise a ConfigureNotify
@@ -46,7 +34,7 @@ std::vector<int> movesFrom(const Watcher& watch, int from) {
 // under the grab its answer waits until the slide is over. The slide down
 // and up must pass through every position either way.
 void showAndHide(XServer& server, Console& c, bool grabbed) {
-    const int height = c.terminal().height, hidden = -(height + 3), step = slideStep(height, 1);
+    const int height = c.terminal().height, hidden = -(height + 3), step = slideStepOf(height);
     Watcher watch(server, c.frameWin);
     EXPECT_EQ(toggleAndAwaitFirstMove(server, watch, hidden), hidden + step);
     const int y = c.frame().y;
@@ -54,14 +42,14 @@ void showAndHide(XServer& server, Console& c, bool grabbed) {
         EXPECT_GT(y, -step) << "a request of another client ran in the middle of the slide";
     else
         EXPECT_LT(y, -step) << "another client stood still until the slide was over";
-    const auto down = withLast(slidePositions(hidden, height, 3, 1), 0);
+    const auto down = slide(height, true);
     ASSERT_TRUE(watch.waitUntil([&] { return movesFrom(watch, hidden).size() >= down.size(); }));
     EXPECT_EQ(movesFrom(watch, hidden), down);
     ASSERT_TRUE(waitUntil(server.dpy(), [&] { return focusOf(server.dpy()) == c.termWin; }));
 
     watch.events.clear();
     pressKeys(server.dpy(), kToggle);
-    const auto up = withLast(slidePositions(0, height, 3, 1), hidden);
+    const auto up = slide(height, false);
     ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= up.size(); }));
     EXPECT_EQ(watch.ys(), up);
     ASSERT_TRUE(waitUntil(server.dpy(), [&] { return c.hiddenAt(); }));
@@ -78,25 +66,19 @@ TEST(Compositor, TheSlideDownGrabsTheServerOnlyWhileNoCompositorRuns) {
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
-        XServer server;
         // 20 ms a step: the slide lasts long enough for a round trip to
         // come back in the middle of it.
-        server.setResources("dropcon.aniDelay: 200\n");
-        makeFocusedWindow(server.dpy());
-        std::unique_ptr<Process> picom;
-        if (row.compositorFirst) picom = startOwner(server, kPicom, kSelection);
-        Console c(server);
-        ASSERT_TRUE(c.ready()) << c.process.err();
-        showAndHide(server, c, !row.compositorFirst);
+        Scene s({.resources = "dropcon.aniDelay: 200\n", .compositor = row.compositorFirst});
+        Console& c = s.c();
+        ASSERT_TRUE(s.ready()) << c.process.err();
+        showAndHide(s.server, c, !row.compositorFirst);
 
         // The change counts from the next show.
-        if (row.change == Change::start) picom = startOwner(server, kPicom, kSelection);
+        if (row.change == Change::start) s.startCompositor();
         if (row.change == Change::stop) {
-            picom.reset();
-            ASSERT_TRUE(
-                waitUntil(server.dpy(), [&] { return selectionOwner(server.dpy(), kSelection) == None; }));
+            ASSERT_TRUE(s.stopCompositor());
         }
-        if (row.change != Change::none) showAndHide(server, c, row.change == Change::stop);
+        if (row.change != Change::none) showAndHide(s.server, c, row.change == Change::stop);
         EXPECT_TRUE(c.process.running());
         EXPECT_EQ(c.process.err(), "");
     }

@@ -1,4 +1,4 @@
-// End-to-end tests of the hotkeys: layout changes at run time, shifted keysyms, keys left to others.
+// End-to-end tests of the hotkeys: their grabs, layout changes at run time, shifted keysyms.
 #include <gtest/gtest.h>
 
 #include <X11/XKBlib.h>
@@ -10,66 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/keys.h"
-#include "tests/support/xharness.h"
+#include "tests/support/scene.h"
 
 using namespace xt;
 
 namespace {
-
-using Command = std::vector<std::string>;
-
-// A server whose focused program records its keys, with the console on it.
-// The commands (setxkbmap and the like) run before the console starts.
-struct Desk {
-    explicit Desk(const std::string& resources, const std::vector<Command>& before = {},
-                  const std::function<void(XServer&)>& setUp = nullptr)
-        : server(), log((prepare(resources, before, setUp), server)), console(server) {}
-    void prepare(const std::string& resources, const std::vector<Command>& before,
-                 const std::function<void(XServer&)>& setUp) {
-        server.setResources("dropcon.stepSize: 0\n" + resources);
-        for (const Command& command : before) run(server, command);
-        if (setUp) setUp(server);
-    }
-    Display* dpy() { return server.dpy(); }
-    KeyCode key(const char* name) { return keycodeNow(server, name); }
-    // The modifier keys and the key, by their keycodes in the map as it is now.
-    std::vector<KeyCode> combo(const std::vector<const char*>& modifiers, KeyCode keycode) {
-        std::vector<KeyCode> codes;
-        for (const char* modifier : modifiers) codes.push_back(key(modifier));
-        codes.push_back(keycode);
-        return codes;
-    }
-    bool shown() { return console.shownAt() && focusOf(dpy()) == console.termWin; }
-    bool hidden() { return console.hiddenAt() && focusOf(dpy()) == log.window; }
-    // Presses the combination until the console is down. The console moves
-    // its grabs once it has read a map change, which no event tells the test
-    // about: until then each press lands in the log, and is pressed again.
-    bool pressUntilShown(const std::vector<KeyCode>& codes, unsigned modifiers) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (std::chrono::steady_clock::now() < deadline) {
-            const int before = log.presses(codes.back(), modifiers);
-            pressCodes(dpy(), codes);
-            if (!waitUntil(dpy(), [&] { return shown() || log.presses(codes.back(), modifiers) > before; }))
-                return false;
-            if (shown()) return true;
-        }
-        return false;
-    }
-    // Presses the combination once and waits until the focused program has
-    // it; the console, which did not get it, has not moved.
-    bool reachesTheProgram(const std::vector<KeyCode>& codes, unsigned modifiers) {
-        const int before = log.presses(codes.back(), modifiers);
-        pressCodes(dpy(), codes);
-        return log.waitFor(codes.back(), modifiers, before + 1) && hidden();
-    }
-
-    XServer server;
-    KeyLog log;
-    Console console;
-};
-
-const unsigned kCtrlAlt = ControlMask | Mod1Mask;
 
 bool lockGroup(Display* dpy, unsigned group) {
     XkbLockGroup(dpy, XkbUseCoreKbd, group);
@@ -79,13 +24,77 @@ bool lockGroup(Display* dpy, unsigned group) {
     });
 }
 
-int count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
+}  // namespace
+
+TEST(Hotkeys, AreGrabbedWithCapsLockAndNumLockVariants) {
+    Scene s;
+    Console& console = s.c();
+    ASSERT_TRUE(s.ready()) << console.process.err();
+    Display* dpy = s.dpy();
+    struct Key {
+        KeySym sym;
+        unsigned mask;
+        bool sizeKey;
+    } keys[] = {{XK_y, ControlMask | Mod1Mask, false},
+                {XK_KP_Subtract, ControlMask, true},
+                {XK_KP_Add, ControlMask, true},
+                {XK_F11, Mod1Mask, true}};
+    // The toggle key always; the size keys only while the console is shown.
+    auto check = [&](bool shown) {
+        for (const Key& k : keys) {
+            const int expected = !k.sizeKey || shown ? BadAccess : 0;
+            // Xvfb's keyboard map has Num Lock on Mod2.
+            for (unsigned mask : {k.mask, k.mask | LockMask, k.mask | Mod2Mask, k.mask | Mod2Mask | LockMask})
+                EXPECT_EQ(tryGrab(dpy, k.sym, mask), expected)
+                    << XKeysymToString(k.sym) << " mask " << mask << (shown ? " shown" : " hidden");
+            // Other modifier combinations stay free for other clients.
+            EXPECT_EQ(tryGrab(dpy, k.sym, ShiftMask | k.mask), 0) << XKeysymToString(k.sym);
+        }
+        EXPECT_EQ(tryGrab(dpy, XK_y, ControlMask), 0);
+    };
+    check(false);
+    ASSERT_TRUE(s.show());
+    check(true);
+    ASSERT_TRUE(s.hide());
+    check(false);
 }
 
-}  // namespace
+TEST(Hotkeys, UnknownKeyNameIsReportedAndNotGrabbed) {
+    Scene s({.resources = "dropcon.keySmaller: Control+Foo\ndropcon.keyFull: Alt+\n"});
+    Console& console = s.c();
+    ASSERT_TRUE(s.ready()) << console.process.err();
+    EXPECT_EQ(console.process.err(),
+              "dropcon: keySmaller: no key named \"Foo\"\ndropcon: keyFull: no key named \"\"\n");
+    Display* dpy = s.dpy();
+    // Grabbing keycode 0 would be AnyKey: every other key must still be
+    // free, while hidden and after a show, when the size keys are grabbed.
+    auto othersFree = [&] {
+        for (KeySym sym : {XK_a, XK_Return, XK_F11, XK_KP_Subtract})
+            for (unsigned mask :
+                 {0u, unsigned(ControlMask), unsigned(Mod1Mask), unsigned(ControlMask | Mod1Mask)})
+                EXPECT_EQ(tryGrab(dpy, sym, mask), 0) << XKeysymToString(sym) << " mask " << mask;
+    };
+    othersFree();
+    // The size key that was fine is free while hidden, grabbed while shown.
+    EXPECT_EQ(tryGrab(dpy, XK_KP_Add, ControlMask), 0);
+    ASSERT_TRUE(s.show());
+    othersFree();
+    EXPECT_EQ(tryGrab(dpy, XK_KP_Add, ControlMask), BadAccess);
+    EXPECT_TRUE(console.process.running());
+}
+
+TEST(Hotkeys, HotkeyHeldByAnotherClientIsReportedAndStartupGoesOn) {
+    Scene s({.setUp = [](XServer& server) {
+        Display* dpy = server.dpy();
+        XGrabKey(dpy, XKeysymToKeycode(dpy, XK_y), kCtrlAlt, server.root(), True, GrabModeAsync,
+                 GrabModeAsync);
+        XSync(dpy, False);
+    }});
+    Console& console = s.c();
+    ASSERT_TRUE(s.ready()) << console.process.err();
+    EXPECT_EQ(console.process.err(),
+              "10  XError caught\ndropcon: toggleKey: \"ControlAlt+y\" is held by another client\n");
+}
 
 // The toggle key goes where y goes: the key that types y now toggles, the
 // one that typed it before reaches the focused program; in every group.
@@ -93,19 +102,19 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
     struct Case {
         const char* name;
         std::vector<Command> before;  // before the console starts
-        std::function<std::vector<Command>(Desk&)> change;
+        std::function<std::vector<Command>(Scene&)> change;
         std::vector<unsigned> groups;
         unsigned numLock = 0;  // the modifier Num Lock is moved to, locked on for the presses
     } cases[] = {
         {"setxkbmap de after start-up",
          {},
-         [](Desk&) {
+         [](Scene&) {
              return std::vector<Command>{{"setxkbmap", "de"}};
          },
          {0}},
         {"xmodmap swaps y and z",
          {},
-         [](Desk& d) {
+         [](Scene& d) {
              const std::string y = std::to_string(d.key("y")), z = std::to_string(d.key("z"));
              return std::vector<Command>{
                  {"xmodmap", "-e", "keycode " + y + " = z Z", "-e", "keycode " + z + " = y Y"}};
@@ -113,17 +122,17 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
          {0}},
         {"us,ru with a group switch key, both groups",
          {{"setxkbmap", "-layout", "us,ru", "-option", "grp:alt_shift_toggle"}},
-         [](Desk&) { return std::vector<Command>{}; },
+         [](Scene&) { return std::vector<Command>{}; },
          {1, 0}},
         {"ru,us after start-up: y only in the second group",
          {},
-         [](Desk&) {
+         [](Scene&) {
              return std::vector<Command>{{"setxkbmap", "-layout", "ru,us"}};
          },
          {0, 1}},
         {"Num Lock moved from Mod2 to Mod3 and on",
          {},
-         [](Desk&) {
+         [](Scene&) {
              return std::vector<Command>{{"xmodmap", "-e", "clear mod2", "-e", "add mod3 = Num_Lock"}};
          },
          {0},
@@ -131,8 +140,8 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Desk desk("", c.before);
-        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+        Scene desk({.resources = "dropcon.stepSize: 0\n", .before = c.before});
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         const KeyCode oldY = desk.key("y");
         for (const Command& command : c.change(desk)) run(desk.server, command);
         const KeyCode newY = desk.key("y");
@@ -149,7 +158,7 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
         for (unsigned group : c.groups) {
             SCOPED_TRACE("group " + std::to_string(group + 1));
             ASSERT_TRUE(lockGroup(desk.dpy(), group));
-            ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt | c.numLock)) << desk.console.process.err();
+            ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt | c.numLock)) << desk.c().process.err();
             pressCodes(desk.dpy(), toggle);
             ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
         }
@@ -158,8 +167,8 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
             EXPECT_TRUE(desk.reachesTheProgram(desk.combo({"Control_L", "Alt_L"}, oldY), kCtrlAlt));
         }
         EXPECT_TRUE(desk.reachesTheProgram({newY}, c.numLock));
-        EXPECT_TRUE(desk.console.process.running());
-        EXPECT_EQ(desk.console.process.err(), "");
+        EXPECT_TRUE(desk.c().process.running());
+        EXPECT_EQ(desk.c().process.err(), "");
     }
 }
 
@@ -178,8 +187,8 @@ TEST(Hotkeys, ShiftedKeysymsFireWithShiftAndLeaveTheUnshiftedKeyAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.spec);
-        Desk desk(std::string("dropcon.toggleKey: ") + c.spec + "\n");
-        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+        Scene desk({.resources = std::string("dropcon.stepSize: 0\ndropcon.toggleKey: ") + c.spec + "\n"});
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         const KeyCode key = desk.key(c.key);
         for (int cycle = 0; cycle < 2; ++cycle) {
             EXPECT_TRUE(desk.reachesTheProgram(desk.combo({c.modifier}, key), c.mask));
@@ -188,17 +197,17 @@ TEST(Hotkeys, ShiftedKeysymsFireWithShiftAndLeaveTheUnshiftedKeyAlone) {
             pressCodes(desk.dpy(), desk.combo({c.modifier, "Shift_L"}, key));
             ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
         }
-        EXPECT_EQ(desk.log.presses(key, c.mask | ShiftMask), 0);
-        EXPECT_EQ(desk.console.process.err(), "");
+        EXPECT_EQ(desk.a().presses(key, c.mask | ShiftMask), 0);
+        EXPECT_EQ(desk.c().process.err(), "");
     }
 }
 
 // What start-up says about hotkeys that the keyboard map makes hard to have.
 TEST(Hotkeys, KeysymOnlyTypedWithAltGrIsRefusedWithOneLine) {
-    Desk desk("dropcon.keyFull: Alt+at\n", {{"setxkbmap", "de"}});
-    ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
-    EXPECT_EQ(desk.console.process.err(),
-              "dropcon: keyFull: \"Alt+at\" is typed only with AltGr; not grabbed\n");
+    Scene desk(
+        {.resources = "dropcon.stepSize: 0\ndropcon.keyFull: Alt+at\n", .before = {{"setxkbmap", "de"}}});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    EXPECT_EQ(desk.c().process.err(), "dropcon: keyFull: \"Alt+at\" is typed only with AltGr; not grabbed\n");
     // The other hotkeys work as ever; the key with @ on its third level is
     // not taken, shown or hidden.
     const KeyCode q = desk.key("q");
@@ -210,9 +219,9 @@ TEST(Hotkeys, KeysymOnlyTypedWithAltGrIsRefusedWithOneLine) {
 // is hidden and to the console while it is shown, show after show, and
 // after the keyboard map changed while it was hidden.
 TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
-    Desk desk("dropcon.consoleHeight: 5\n");
-    ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
-    Console& c = desk.console;
+    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.consoleHeight: 5\n"});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    Console& c = desk.c();
     const int row = c.rowHeight(), height = c.terminal().height, screen = desk.server.height();
     const KeyCode y = desk.key("y");
     const auto bigger = desk.combo({"Control_L"}, desk.key("KP_Add"));
@@ -220,8 +229,8 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
     const auto full = desk.combo({"Alt_L"}, desk.key("F11"));
     const auto toggle = desk.combo({"Control_L", "Alt_L"}, y);
     auto sizePresses = [&] {
-        return desk.log.presses(bigger.back(), ControlMask) + desk.log.presses(smaller.back(), ControlMask) +
-               desk.log.presses(full.back(), Mod1Mask);
+        return desk.a().presses(bigger.back(), ControlMask) + desk.a().presses(smaller.back(), ControlMask) +
+               desk.a().presses(full.back(), Mod1Mask);
     };
     const std::string lost = "dropcon: toggleKey: no key for \"y\" on this keyboard\n";
     const std::string yKey = "keycode " + std::to_string(y);
@@ -237,7 +246,7 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
             // The warning tells that the console has read the change.
             run(desk.server, {"xmodmap", "-e", yKey + " = NoSymbol"});
             ++losses;
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return count(c.process.err(), lost) == losses; }))
+            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return occurrences(c.process.err(), lost) == losses; }))
                 << c.process.err();
         }
         EXPECT_TRUE(desk.reachesTheProgram(bigger, ControlMask));
@@ -264,7 +273,7 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
         ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
         EXPECT_EQ(sizePresses(), logged) << "a size key pressed while shown reached the program";
     }
-    EXPECT_EQ(count(c.process.err(), lost), 2);
+    EXPECT_EQ(occurrences(c.process.err(), lost), 2);
     EXPECT_EQ(c.process.err(), lost + lost);
 }
 
@@ -272,13 +281,13 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
 // grab the size keys again say nothing more; the other size keys work.
 TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
     Display* other = nullptr;
-    Desk desk("", {}, [&](XServer& server) {
-        other = server.connect();
-        XGrabKey(other, XKeysymToKeycode(other, XK_F11), Mod1Mask, DefaultRootWindow(other), True,
-                 GrabModeAsync, GrabModeAsync);
-        XSync(other, False);
-    });
-    Console& c = desk.console;
+    Scene desk({.resources = "dropcon.stepSize: 0\n", .setUp = [&](XServer& server) {
+                    other = server.connect();
+                    XGrabKey(other, XKeysymToKeycode(other, XK_F11), Mod1Mask, DefaultRootWindow(other), True,
+                             GrabModeAsync, GrabModeAsync);
+                    XSync(other, False);
+                }});
+    Console& c = desk.c();
     ASSERT_TRUE(c.ready()) << c.process.err();
     const std::string message =
         "10  XError caught\ndropcon: keyFull: \"Alt+F11\" is held by another client\n";
@@ -286,13 +295,13 @@ TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
     const int height = c.terminal().height, row = c.rowHeight();
     for (int show = 0; show < 4; ++show) {
         SCOPED_TRACE("show " + std::to_string(show + 1));
-        pressKeys(desk.dpy(), {"Control_L", "Alt_L", "y"});
+        pressKeys(desk.dpy(), kToggle);
         ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
-        pressKeys(desk.dpy(), {"Control_L", "KP_Add"});
+        pressKeys(desk.dpy(), kBigger);
         ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height + row; }));
-        pressKeys(desk.dpy(), {"Control_L", "KP_Subtract"});
+        pressKeys(desk.dpy(), kSmaller);
         ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
-        pressKeys(desk.dpy(), {"Control_L", "Alt_L", "y"});
+        pressKeys(desk.dpy(), kToggle);
         ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
     }
     EXPECT_EQ(c.process.err(), message);
@@ -317,9 +326,9 @@ TEST(Hotkeys, SeveralHotkeysOnOneKey) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        Desk desk(k.resources);
-        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
-        Console& c = desk.console;
+        Scene desk({.resources = "dropcon.stepSize: 0\n" + k.resources});
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+        Console& c = desk.c();
         const int height = c.terminal().height;
         const auto shared =
             desk.combo({k.toggles ? "Control_L" : "Alt_L"}, desk.key(k.toggles ? "F5" : "F11"));
@@ -344,7 +353,7 @@ TEST(Hotkeys, SeveralHotkeysOnOneKey) {
             pressCodes(desk.dpy(), toggle);
             ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
         }
-        EXPECT_EQ(desk.log.presses(shared.back(), k.toggles ? ControlMask : Mod1Mask), k.toggles ? 0 : 3);
+        EXPECT_EQ(desk.a().presses(shared.back(), k.toggles ? ControlMask : Mod1Mask), k.toggles ? 0 : 3);
         EXPECT_EQ(c.process.err(), "");
     }
 }

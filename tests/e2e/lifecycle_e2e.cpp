@@ -1,4 +1,4 @@
-// End-to-end tests of the console's life: signals, one console per name, a terminal that fails.
+// End-to-end tests of the console's life: signals, one console per name, a terminal that fails or ends.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -10,29 +10,11 @@
 #include <vector>
 
 #include "tests/support/processes.h"
-#include "tests/support/xharness.h"
+#include "tests/support/scene.h"
 
 using namespace xt;
 
 namespace {
-
-const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
-
-// A server with the user's application holding the focus, and a console.
-struct Desk {
-    explicit Desk(const std::string& resources, const std::string& argv0 = "",
-                  const std::vector<std::string>& args = {})
-        : server(),
-          app((server.setResources(resources), makeFocusedWindow(server.dpy()))),
-          console(server, args, argv0) {}
-    Display* dpy() { return server.dpy(); }
-    bool shownWithFocus() { return console.shownAt() && focusOf(dpy()) == console.termWin; }
-    bool hiddenWithFocusBack() { return console.hiddenAt() && focusOf(dpy()) == app; }
-
-    XServer server;
-    Window app;
-    Console console;
-};
 
 // Top-level override-redirect windows holding a terminal: the consoles' frames.
 int framesOn(Display* dpy) {
@@ -40,14 +22,6 @@ int framesOn(Display* dpy) {
     for (Window w : childrenOf(dpy, DefaultRootWindow(dpy)))
         frames += geometryOf(dpy, w).overrideRedirect && !childrenOf(dpy, w).empty();
     return frames;
-}
-
-// True while another client holds the pointer grabbed.
-bool pointerGrabbed(Display* dpy) {
-    int result = XGrabPointer(dpy, DefaultRootWindow(dpy), False, 0, GrabModeAsync, GrabModeAsync, None, None,
-                              CurrentTime);
-    if (result == GrabSuccess) XUngrabPointer(dpy, CurrentTime);
-    return result == AlreadyGrabbed;
 }
 
 }  // namespace
@@ -84,8 +58,8 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        Desk desk(k.resources, "", k.args);
-        Console& c = desk.console;
+        Scene desk({.resources = k.resources, .args = k.args});
+        Console& c = desk.c();
         Display* dpy = desk.dpy();
         pid_t terminal = 0;
         if (k.where == kStarting) {
@@ -98,7 +72,7 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
         }
         if (k.where == kShown || k.where == kDragging) {
             pressKeys(dpy, kToggle);
-            ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shownWithFocus(); }));
+            ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
         }
         if (k.where == kSliding) toggleAndAwaitFirstMove(desk.server, c.frameWin);
         if (k.where == kDragging) {
@@ -130,7 +104,7 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
                 dpy, [&] { return stillRunning(left).empty(); }, 5000))
                 << stillRunning(left);
         }
-        EXPECT_EQ(focusOf(dpy), desk.app);
+        EXPECT_EQ(focusOf(dpy), desk.app());
         EXPECT_EQ(findFrame(dpy, false), None);
         EXPECT_EQ(c.process.err(), "");
     }
@@ -175,14 +149,14 @@ TEST(OneConsole, SecondStartUnderTheSameNameStopsUnderAnotherNameRuns) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        Desk desk(
-            "dropcon.stepSize: 0\nquake.toggleKey: Control+F12\nquake.keySmaller: Control+F9\n"
-            "quake.keyBigger: Control+F10\nquake.keyFull: Control+F11\n");
+        Scene desk({.resources =
+                        "dropcon.stepSize: 0\nquake.toggleKey: Control+F12\nquake.keySmaller: Control+F9\n"
+                        "quake.keyBigger: Control+F10\nquake.keyFull: Control+F11\n"});
         Display* dpy = desk.dpy();
-        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         if (k.killFirstOutright) {
-            kill(desk.console.process.pid(), SIGKILL);
-            desk.console.process.waitExit(5000);
+            kill(desk.c().process.pid(), SIGKILL);
+            desk.c().process.waitExit(5000);
             ASSERT_TRUE(waitUntil(dpy, [&] { return framesOn(dpy) == 0; }));
         }
         const size_t windowsBefore = childrenOf(dpy, desk.server.root()).size();
@@ -202,9 +176,18 @@ TEST(OneConsole, SecondStartUnderTheSameNameStopsUnderAnotherNameRuns) {
         if (k.killFirstOutright) continue;
         // The first one is undisturbed: its key still shows it.
         pressKeys(dpy, kToggle);
-        EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shownWithFocus(); }));
-        EXPECT_TRUE(desk.console.process.running());
+        EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
+        EXPECT_TRUE(desk.c().process.running());
     }
+}
+
+TEST(Launch, TerminalThatNeverShowsAWindowEndsTheProgramWithStatusOne) {
+    XServer server;
+    server.setResources("dropcon.term: false\n");
+    Console console(server);
+    EXPECT_EQ(console.process.waitExit(20000), 1);
+    EXPECT_EQ(console.process.err().rfind("dropcon: terminal did not start: false -b 0 -into ", 0), 0u)
+        << console.process.err();
 }
 
 // A terminal that fails at once is given up on at once, with how its shell
@@ -250,8 +233,8 @@ TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
 // SIGUSR1 toggles as the key does. One that comes during a slide or a drag
 // is taken after it: the console goes all the way, then back.
 TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
-    Desk desk("dropcon.aniDelay: 3000\n");
-    Console& c = desk.console;
+    Scene desk({.resources = "dropcon.aniDelay: 3000\n"});
+    Console& c = desk.c();
     Display* dpy = desk.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     enum During { kNothing, kSlide, kDrag };
@@ -290,9 +273,8 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
             EXPECT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && pointerGrabbed(dpy); }));
             button(dpy, 1, false);
         }
-        EXPECT_TRUE(
-            waitUntil(dpy, [&] { return shown ? desk.shownWithFocus() : desk.hiddenWithFocusBack(); }))
-            << "frame at y " << c.frame().y << ", focus " << focusOf(dpy) << " app " << desk.app
+        EXPECT_TRUE(waitUntil(dpy, [&] { return shown ? desk.shown() : desk.hidden(); }))
+            << "frame at y " << c.frame().y << ", focus " << focusOf(dpy) << " app " << desk.app()
             << " terminal " << c.termWin;
         if (k.during == kSlide) {
             watch.pump();
@@ -303,4 +285,132 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
     }
     EXPECT_TRUE(c.process.running());
     EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
+    Scene desk({.resources = "dropcon.stepSize: 0\n"});
+    ASSERT_TRUE(desk.ready());
+    Console& c = desk.c();
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(desk.show());
+    typeText(dpy, "exit\n");
+    EXPECT_EQ(c.process.waitExit(15000), 0);
+    EXPECT_EQ(focusOf(dpy), desk.app());
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
+    Scene desk({.resources = "dropcon.stepSize: 0\n"});
+    ASSERT_TRUE(desk.ready());
+    Console& c = desk.c();
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(desk.show());
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }));
+    Window later = makeFocusedWindow(dpy, 500, 500, 50, 50);
+    c.killTerminal();
+    EXPECT_EQ(c.process.waitExit(15000), 0);
+    EXPECT_EQ(focusOf(dpy), later);
+}
+
+TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
+    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: 1\ndropcon.consoleHeight: 6\n"});
+    ASSERT_TRUE(desk.ready());
+    Console& c = desk.c();
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(desk.show());
+    pressKeys(dpy, kBigger);
+    const int row = c.rowHeight();
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 7 * row; }));
+
+    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+    typeText(dpy, "exit\n");
+    // The old window goes, a new one is mapped in its place (it may even
+    // get the same id).
+    ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
+    Window fresh = c.currentTerminal();
+    ASSERT_TRUE(waitUntil(dpy,
+                          [&] {
+                              fresh = c.currentTerminal();
+                              return geometryOf(dpy, fresh).height == 7 * row && focusOf(dpy) == fresh;
+                          }))
+        << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
+    EXPECT_TRUE(c.shownAt());
+    EXPECT_TRUE(c.process.running());
+    EXPECT_EQ(c.process.err(), "");
+}
+
+TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
+    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: 1\n"});
+    ASSERT_TRUE(desk.ready());
+    Console& c = desk.c();
+    Display* dpy = desk.dpy();
+    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+    c.killTerminal();  // the terminal dies out of sight
+    ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
+    ASSERT_TRUE(c.ready());
+    EXPECT_EQ(focusOf(dpy), desk.app());
+    pressKeys(dpy, kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.currentTerminal(); }));
+    EXPECT_TRUE(c.process.running());
+}
+
+TEST(TerminalEnds, ShellCommandThatKeepsTheTerminalInTheForegroundDoesNotFreezeTheConsole) {
+    // The arguments reach the shell unquoted: the ';' ends the command early
+    // and leaves the terminal in the shell's foreground.
+    Scene desk({.resources = "dropcon.stepSize: 0\n", .args = {"; true"}});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    ASSERT_TRUE(desk.show());
+}
+
+TEST(TerminalEnds, TerminalThatKeepsDyingAtOnceIsGivenUpOn) {
+    // Each terminal shows its window and is gone a moment later.
+    Scene desk({.resources = "dropcon.restart: 1\n", .args = {"-e", "sleep", "0.2"}});
+    EXPECT_EQ(desk.c().process.waitExit(60000), 1);
+    std::string err = desk.c().process.err();
+    // A terminal may die between showing its window and being adopted; the
+    // requests on its vanished window are reported as X errors, which is fine.
+    EXPECT_NE(err.find("dropcon: terminal keeps exiting, giving up: xterm -b 0 -into "), std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("did not start"), std::string::npos) << err;
+}
+
+TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
+    for (int restart : {0, 1}) {
+        SCOPED_TRACE("restart " + std::to_string(restart));
+        Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: " + std::to_string(restart) + "\n"});
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+        Console& c = desk.c();
+        Display* dpy = desk.dpy();
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
+        const int height = c.terminal().height;
+        pid_t terminalPid = netWmPid(dpy, c.termWin);
+        ASSERT_GT(terminalPid, 0) << "the terminal should name its process in _NET_WM_PID";
+        Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+
+        ASSERT_EQ(kill(terminalPid, SIGKILL), 0);
+        if (restart == 0) {
+            EXPECT_EQ(c.process.waitExit(15000), 0);
+            EXPECT_EQ(focusOf(dpy), desk.app());
+            EXPECT_EQ(c.process.err(), "");
+            continue;
+        }
+        ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }, 20000));
+        Window fresh = None;
+        ASSERT_TRUE(waitUntil(dpy,
+                              [&] {
+                                  fresh = c.currentTerminal();
+                                  return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
+                              }))
+            << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
+        EXPECT_NE(netWmPid(dpy, fresh), terminalPid);
+        EXPECT_TRUE(c.shownAt());
+        EXPECT_EQ(c.frame().height, height + 3);
+        // And the new terminal is driven like the first one.
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }));
+        EXPECT_TRUE(c.process.running());
+        EXPECT_EQ(c.process.err(), "");
+    }
 }

@@ -4,20 +4,14 @@
 
 #include <X11/Xlib.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "interaction/geometry.h"
-#include "tests/support/monitors.h"
-#include "tests/support/xharness.h"
+#include "tests/support/scene.h"
 
 using namespace xt;
 
 namespace {
-
-const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
-const std::vector<std::string> kFull{"Alt_L", "F11"};
 
 // Two monitors side by side, as the user of the complaint had them.
 const MonitorSpec kA{"A", 0, 0, 1920, 1080};
@@ -27,54 +21,30 @@ const std::vector<MonitorSpec> kSideBySide{kA, kB}, kBLower{kA, kLowB};
 // One above the other.
 const std::vector<MonitorSpec> kStacked{{"U", 0, 0, 1920, 1080}, {"L", 0, 1080, 1920, 1080}};
 
-// A window manager started on the server, once it owns WM_S0; none for "".
-std::unique_ptr<Process> startWindowManager(const XServer& server, const std::string& name) {
-    if (name.empty()) return nullptr;
-    if (name == "i3") {
-        static const std::string config = [] {
-            std::string path = tempDir() + "/i3.config";
-            writeFile(path, "# i3 config file (v4)\nfont pango:monospace 8\n");
-            return path;
-        }();
-        return startOwner(server, {"i3", "-c", config}, "WM_S0");
-    }
-    return startOwner(server, {name}, "WM_S0");
+// A server of the given size with the monitors defined, a window manager
+// or else the user's window holding the focus, and the console started on it.
+Setup heads(int width, int height, const std::vector<MonitorSpec>& monitors, const std::string& resources,
+            Wm wm = Wm::none) {
+    Setup setup{.resources = resources, .width = width, .height = height, .monitors = monitors, .wm = wm};
+    if (wm != Wm::none) setup.apps = {};  // mapped by the window manager, later
+    return setup;
 }
 
-// A server of the given size with the monitors defined, a window manager
-// when one is named (or else the user's window holding the focus), and the
-// console started on it.
-struct Heads {
-    Heads(int width, int height, const std::vector<MonitorSpec>& monitors, const std::string& resources,
-          const std::string& windowManager = "")
-        : server(width, height),
-          wm((defineMonitors(server, monitors), server.setResources(resources),
-              startWindowManager(server, windowManager))),
-          // Under a window manager the window is mapped by it, later.
-          app(windowManager.empty() ? makeFocusedWindow(server.dpy()) : None),
-          console(server) {}
-    Display* dpy() { return server.dpy(); }
-    // Toggles and waits until the frame is at (x, y) with the focus in the
-    // terminal (unless a window manager may still be moving the focus after
-    // the pointer), or parked.
-    bool showAt(int x, int y) {
-        pressKeys(dpy(), kToggle);
-        return waitUntil(dpy(), [&] {
-            Geometry f = console.frame();
-            return f.x == x && f.y == y && (wm || focusOf(dpy()) == console.termWin);
-        });
-    }
-    bool hide() {
-        pressKeys(dpy(), kToggle);
-        return waitUntil(dpy(), [&] { return console.hiddenAt(); });
-    }
-    int height() { return console.terminal().height; }
+// Toggles and waits until the frame is at (x, y) with the focus in the
+// terminal (unless a window manager may still be moving the focus after
+// the pointer), or parked.
+bool showAt(Scene& s, int x, int y) {
+    pressKeys(s.dpy(), kToggle);
+    return waitUntil(s.dpy(), [&] {
+        Geometry f = s.c().frame();
+        return f.x == x && f.y == y && (s.desktop.wm != Wm::none || focusOf(s.dpy()) == s.c().termWin);
+    });
+}
 
-    XServer server;
-    std::unique_ptr<Process> wm;
-    Window app;
-    Console console;
-};
+bool hide(Scene& s) {
+    pressKeys(s.dpy(), kToggle);
+    return waitUntil(s.dpy(), [&] { return s.c().hiddenAt(); });
+}
 
 std::vector<int> shifted(std::vector<int> ys, int by, int last) {
     for (int& y : ys) y += by;
@@ -130,19 +100,20 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Heads heads(row.screenWidth, row.screenHeight, row.monitors, "dropcon.aniDelay: 1\n" + row.resources);
-        Console& c = heads.console;
+        Scene s(
+            heads(row.screenWidth, row.screenHeight, row.monitors, "dropcon.aniDelay: 1\n" + row.resources));
+        Console& c = s.c();
         ASSERT_TRUE(c.ready()) << c.process.err();
-        movePointer(heads.dpy(), row.pointerX, row.pointerY);
-        Watcher watch(heads.server, c.frameWin);
-        ASSERT_TRUE(heads.showAt(row.x, row.y)) << "frame at " << c.frame().x << "," << c.frame().y;
+        movePointer(s.dpy(), row.pointerX, row.pointerY);
+        Watcher watch(s.server, c.frameWin);
+        ASSERT_TRUE(showAt(s, row.x, row.y)) << "frame at " << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, row.width);
         EXPECT_EQ(c.terminal().width, row.width);
-        const int height = heads.height(), parked = -(height + 3);
+        const int height = c.terminal().height, parked = -(height + 3);
         // It comes down from just above its monitor's top, or jumps there
         // when sliding would cross another monitor.
-        std::vector<int> down = row.slides ? shifted(slidePositions(parked, height, 3, 1), row.y, row.y)
-                                           : std::vector<int>{row.y};
+        std::vector<int> down =
+            row.slides ? shifted(slideMoves(height, true), row.y, row.y) : std::vector<int>{row.y};
         ASSERT_TRUE(watch.waitUntil([&] { return positions(watch, parked).size() >= down.size(); }));
         EXPECT_EQ(positions(watch, parked), down);
         // On one monitor nothing is moved but by the slide itself.
@@ -151,38 +122,38 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
         }
 
         watch.events.clear();
-        ASSERT_TRUE(heads.hide());
+        ASSERT_TRUE(hide(s));
         std::vector<int> up =
-            row.slides ? shifted(slidePositions(0, height, 3, 1), row.y, parked) : std::vector<int>{parked};
+            row.slides ? shifted(slideMoves(height, false), row.y, parked) : std::vector<int>{parked};
         ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= up.size(); }));
         EXPECT_EQ(watch.ys(), up);
-        EXPECT_EQ(focusOf(heads.dpy()), heads.app);
+        EXPECT_EQ(focusOf(s.dpy()), s.app());
         EXPECT_EQ(c.process.err(), row.err);
         EXPECT_TRUE(c.process.running());
     }
 }
 
 TEST(Monitors, FullScreenDragAndTheChosenHeightFitTheMonitor) {
-    Heads heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n");
-    Console& c = heads.console;
-    Display* dpy = heads.dpy();
+    Scene s(heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n"));
+    Console& c = s.c();
+    Display* dpy = s.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     const int row = c.rowHeight();
-    const int first = heads.height();
+    const int first = c.terminal().height;
     auto heightIs = [&](int height, int top) {
         return waitUntil(dpy, [&] {
-            return heads.height() == height && c.frame().height == height + 3 && c.frame().y == top;
+            return c.terminal().height == height && c.frame().height == height + 3 && c.frame().y == top;
         });
     };
     // Drags the handle to y with the button held; the console grabs the
     // pointer once it has read the press, so keep moving until it answers.
     auto drag = [&](int x, int y, int expected) {
-        movePointer(dpy, x, c.frame().y + heads.height() + 1);  // on the handle
+        movePointer(dpy, x, c.frame().y + c.terminal().height + 1);  // on the handle
         button(dpy, 1, true);
         int wiggle = 0;
         bool done = waitUntil(dpy, [&] {
             movePointer(dpy, x + (wiggle++ & 1), y);
-            return heads.height() == expected;
+            return c.terminal().height == expected;
         });
         button(dpy, 1, false);
         return done;
@@ -190,46 +161,46 @@ TEST(Monitors, FullScreenDragAndTheChosenHeightFitTheMonitor) {
 
     // Full screen on B is B's height, and back.
     movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(heads.showAt(1920, 56));
+    ASSERT_TRUE(showAt(s, 1920, 56));
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(1024, 56)) << heads.height();
+    ASSERT_TRUE(heightIs(1024, 56)) << c.terminal().height;
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(first, 56)) << heads.height();
+    ASSERT_TRUE(heightIs(first, 56)) << c.terminal().height;
 
     // A drag on B measures the pointer from B's top.
-    ASSERT_TRUE(drag(2500, 56 + 200, 200 - 200 % row)) << heads.height();
+    ASSERT_TRUE(drag(2500, 56 + 200, 200 - 200 % row)) << c.terminal().height;
     EXPECT_EQ(c.frame().y, 56);
 
     // A height chosen on A that B cannot show is fitted to B in whole rows,
     // handle and all, and comes back on A.
-    ASSERT_TRUE(heads.hide());
+    ASSERT_TRUE(hide(s));
     movePointer(dpy, 500, 500);
-    ASSERT_TRUE(heads.showAt(0, 0));
+    ASSERT_TRUE(showAt(s, 0, 0));
     const int tall = 1075 - 1075 % row;
     ASSERT_GT(tall + 3, 1024);
-    ASSERT_TRUE(drag(500, 1075, tall)) << heads.height();
-    ASSERT_TRUE(heads.hide());
+    ASSERT_TRUE(drag(500, 1075, tall)) << c.terminal().height;
+    ASSERT_TRUE(hide(s));
     movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(heads.showAt(1920, 56));
-    EXPECT_EQ(heads.height(), 1021 - 1021 % row);
-    ASSERT_TRUE(heads.hide());
+    ASSERT_TRUE(showAt(s, 1920, 56));
+    EXPECT_EQ(c.terminal().height, 1021 - 1021 % row);
+    ASSERT_TRUE(hide(s));
     movePointer(dpy, 500, 500);
-    ASSERT_TRUE(heads.showAt(0, 0));
-    EXPECT_EQ(heads.height(), tall);
+    ASSERT_TRUE(showAt(s, 0, 0));
+    EXPECT_EQ(c.terminal().height, tall);
 
     // Full screen follows the monitor the console comes down on; keyFull
     // gives the chosen height back, fitted to where it is.
-    ASSERT_TRUE(heads.hide());
+    ASSERT_TRUE(hide(s));
     movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(heads.showAt(1920, 56));
+    ASSERT_TRUE(showAt(s, 1920, 56));
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(1024, 56)) << heads.height();
-    ASSERT_TRUE(heads.hide());
+    ASSERT_TRUE(heightIs(1024, 56)) << c.terminal().height;
+    ASSERT_TRUE(hide(s));
     movePointer(dpy, 500, 500);
-    ASSERT_TRUE(heads.showAt(0, 0));
-    ASSERT_TRUE(heightIs(1080, 0)) << heads.height();
+    ASSERT_TRUE(showAt(s, 0, 0));
+    ASSERT_TRUE(heightIs(1080, 0)) << c.terminal().height;
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(tall, 0)) << heads.height();
+    ASSERT_TRUE(heightIs(tall, 0)) << c.terminal().height;
     EXPECT_EQ(c.process.err(), "");
 }
 
@@ -247,19 +218,19 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Heads heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\n" + row.resources);
-        Console& c = heads.console;
-        Display* dpy = heads.dpy();
+        Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\n" + row.resources));
+        Console& c = s.c();
+        Display* dpy = s.dpy();
         ASSERT_TRUE(c.ready()) << c.process.err();
         movePointer(dpy, 2500, 500);
-        ASSERT_TRUE(heads.showAt(row.xBefore, 0));
+        ASSERT_TRUE(showAt(s, row.xBefore, 0));
         EXPECT_EQ(c.frame().width, row.widthBefore);
         if (!row.shown) {
-            ASSERT_TRUE(heads.hide());
+            ASSERT_TRUE(hide(s));
         }
 
-        deleteMonitor(heads.server, "B");
-        shrinkScreen(heads.server, 1920, 1080);
+        deleteMonitor(s.server, "B");
+        ASSERT_TRUE(shrinkScreen(s.server, 1920, 1080));
         auto onA = [&] {
             Geometry f = c.frame();
             return f.x == 0 && f.y == 0 && f.width == 1920 && c.terminal().width == 1920;
@@ -269,41 +240,41 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
         } else {
             XSync(dpy, False);
             EXPECT_TRUE(c.hiddenAt());
-            ASSERT_TRUE(heads.showAt(0, 0));
+            ASSERT_TRUE(showAt(s, 0, 0));
             EXPECT_TRUE(onA());
         }
         EXPECT_EQ(focusOf(dpy), c.termWin);
-        ASSERT_TRUE(heads.hide());
+        ASSERT_TRUE(hide(s));
         EXPECT_EQ(c.process.err(), "");
         EXPECT_TRUE(c.process.running());
     }
 }
 
 TEST(Monitors, NamedMonitorThatComesAndGoes) {
-    Heads heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\ndropcon.monitor: B\n");
-    Console& c = heads.console;
-    Display* dpy = heads.dpy();
+    Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\ndropcon.monitor: B\n"));
+    Console& c = s.c();
+    Display* dpy = s.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     const std::string missing = "dropcon: monitor: no monitor named \"B\", using the primary one\n";
     movePointer(dpy, 500, 500);
-    ASSERT_TRUE(heads.showAt(1920, 0));
+    ASSERT_TRUE(showAt(s, 1920, 0));
     // Gone while shown: to the primary one at once, and said at the next show.
-    deleteMonitor(heads.server, "B");
+    deleteMonitor(s.server, "B");
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
     EXPECT_EQ(c.process.err(), "");
     for (int show = 0; show < 2; ++show) {
-        ASSERT_TRUE(heads.hide());
-        ASSERT_TRUE(heads.showAt(0, 0));
+        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(showAt(s, 0, 0));
         EXPECT_EQ(c.process.err(), missing) << "said once while it stays away";
     }
     // Plugged in again: used from the next show; gone again: said again.
-    ASSERT_TRUE(heads.hide());
-    addMonitor(heads.server, kB);
-    ASSERT_TRUE(heads.showAt(1920, 0));
+    ASSERT_TRUE(hide(s));
+    addMonitor(s.server, kB);
+    ASSERT_TRUE(showAt(s, 1920, 0));
     EXPECT_EQ(c.frame().width, 1280);
-    ASSERT_TRUE(heads.hide());
-    deleteMonitor(heads.server, "B");
-    ASSERT_TRUE(heads.showAt(0, 0));
+    ASSERT_TRUE(hide(s));
+    deleteMonitor(s.server, "B");
+    ASSERT_TRUE(showAt(s, 0, 0));
     EXPECT_EQ(c.process.err(), missing + missing);
 }
 
@@ -311,19 +282,19 @@ TEST(Monitors, ThePointersMonitorUnderEachWindowManager) {
     // A window manager creates and destroys windows of its own while the
     // console's frame is looked for among the root's children.
     XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    for (const char* wm : {"", "openbox", "i3"}) {
-        SCOPED_TRACE(*wm ? wm : "no window manager");
-        Heads heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n", wm);
-        Console& c = heads.console;
+    for (Wm wm : {Wm::none, Wm::openbox, Wm::i3}) {
+        SCOPED_TRACE(nameOf(wm));
+        Scene s(heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n", wm));
+        Console& c = s.c();
         ASSERT_TRUE(c.ready()) << c.process.err();
-        movePointer(heads.dpy(), 2500, 600);
-        ASSERT_TRUE(heads.showAt(1920, 56)) << c.frame().x << "," << c.frame().y;
+        movePointer(s.dpy(), 2500, 600);
+        ASSERT_TRUE(showAt(s, 1920, 56)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1280);
-        ASSERT_TRUE(heads.hide());
-        movePointer(heads.dpy(), 500, 600);
-        ASSERT_TRUE(heads.showAt(0, 0)) << c.frame().x << "," << c.frame().y;
+        ASSERT_TRUE(hide(s));
+        movePointer(s.dpy(), 500, 600);
+        ASSERT_TRUE(showAt(s, 0, 0)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1920);
-        ASSERT_TRUE(heads.hide());
+        ASSERT_TRUE(hide(s));
         EXPECT_EQ(c.process.err(), "");
     }
     XSetErrorHandler(previous);

@@ -1,24 +1,20 @@
-// Stress and fault tests: key storms, long drags, a killed terminal, a vanished X server and bad resources.
+// Stress and fault tests: key storms, long drags, a vanished X server and bad resources.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "tests/support/processes.h"
-#include "tests/support/xharness.h"
+#include "tests/support/scene.h"
 
 using namespace xt;
 
 namespace {
-
-const std::vector<std::string> kToggle{"Control_L", "Alt_L", "y"};
 
 KeyCode code(Display* dpy, KeySym sym) { return XKeysymToKeycode(dpy, sym); }
 
@@ -35,43 +31,6 @@ void storm(Display* dpy, const std::vector<KeySym>& modifiers, KeySym key, int t
     XSync(dpy, False);
 }
 
-// The heights of the watched window's ConfigureNotify events after start,
-// repeats of the same height folded into one.
-std::vector<int> heightsSeen(const Watcher& watch, int start = -1) {
-    std::vector<int> heights;
-    if (start >= 0) heights.push_back(start);
-    for (const XEvent& e : watch.events)
-        if (e.type == ConfigureNotify && e.xconfigure.window == watch.window &&
-            (heights.empty() || heights.back() != e.xconfigure.height))
-            heights.push_back(e.xconfigure.height);
-    return heights;
-}
-
-int configuresAtHeight(const Watcher& watch, int height) {
-    int n = 0;
-    for (const XEvent& e : watch.events)
-        n +=
-            e.type == ConfigureNotify && e.xconfigure.window == watch.window && e.xconfigure.height == height;
-    return n;
-}
-
-// True when the frame reported the terminal window unmapped and then a
-// terminal window mapped (a relaunched xterm may get the same id).
-bool relaunchSeen(const Watcher& children) {
-    bool unmapped = false;
-    for (const XEvent& e : children.events) {
-        if (e.type == UnmapNotify) unmapped = true;
-        if (unmapped && e.type == MapNotify) return true;
-    }
-    return false;
-}
-
-int grabError = 0;
-int recordGrabError(Display*, XErrorEvent* e) {
-    grabError = e->error_code;
-    return 0;
-}
-
 // A console that stops takes its frame with it, under the test's queries.
 int ignoreError(Display*, XErrorEvent*) { return 0; }
 
@@ -79,19 +38,11 @@ int ignoreError(Display*, XErrorEvent*) { return 0; }
 // focused window of its own delivers there: the console took no more of
 // the keyboard than its hotkeys. Returns what went wrong, or "".
 std::string keyboardStillWorks(Display* dpy) {
-    auto old = XSetErrorHandler(recordGrabError);
     std::string wrong;
     for (KeySym sym : {XK_a, XK_Return, XK_space, XK_F5})
-        for (unsigned mask : {0u, unsigned(ShiftMask), unsigned(ControlMask)}) {
-            grabError = 0;
-            XGrabKey(dpy, code(dpy, sym), mask, DefaultRootWindow(dpy), True, GrabModeAsync, GrabModeAsync);
-            XSync(dpy, False);
-            XUngrabKey(dpy, code(dpy, sym), mask, DefaultRootWindow(dpy));
-            XSync(dpy, False);
-            if (grabError)
+        for (unsigned mask : {0u, unsigned(ShiftMask), unsigned(ControlMask)})
+            if (tryGrab(dpy, sym, mask))
                 wrong += std::string(XKeysymToString(sym)) + " mask " + std::to_string(mask) + " taken; ";
-        }
-    XSetErrorHandler(old);
 
     Window w = makeFocusedWindow(dpy, 600, 500, 80, 80);
     XSelectInput(dpy, w, KeyPressMask);
@@ -107,26 +58,14 @@ std::string keyboardStillWorks(Display* dpy) {
     return wrong;
 }
 
-// A server with the user's application window holding the focus and the
-// console started on it with these resources.
-struct Desk {
-    explicit Desk(const std::string& resources)
-        : server(), app((server.setResources(resources), makeFocusedWindow(server.dpy()))), console(server) {}
-    Display* dpy() { return server.dpy(); }
-
-    XServer server;
-    Window app;
-    Console console;
-};
-
 }  // namespace
 
 TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
     for (int presses : {200, 201}) {
         SCOPED_TRACE("presses " + std::to_string(presses));
-        Desk desk("dropcon.stepSize: 0\n");
-        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
-        Console& c = desk.console;
+        Scene desk({.resources = "dropcon.stepSize: 0\n"});
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+        Console& c = desk.c();
         Display* dpy = desk.dpy();
         const int height = c.terminal().height, hidden = -(height + 3);
         // Every show nudges the terminal a pixel shorter and back: the
@@ -138,15 +77,15 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
         const bool endsShown = presses % 2 == 1;
         ASSERT_TRUE(terminal.waitUntil(
             [&] {
-                return configuresAtHeight(terminal, height - 1) == shows &&
+                return terminal.configuresAt(height - 1) == shows &&
                        (endsShown ? c.shownAt() && focusOf(dpy) == c.termWin
-                                  : c.frame().y == hidden && focusOf(dpy) == desk.app);
+                                  : c.frame().y == hidden && focusOf(dpy) == desk.app());
             },
             60000))
-            << "shows " << configuresAtHeight(terminal, height - 1) << " frame y " << c.frame().y << " focus "
+            << "shows " << terminal.configuresAt(height - 1) << " frame y " << c.frame().y << " focus "
             << focusOf(dpy);
         terminal.pump();
-        EXPECT_EQ(configuresAtHeight(terminal, height - 1), shows);
+        EXPECT_EQ(terminal.configuresAt(height - 1), shows);
         EXPECT_EQ(c.terminal().height, height);
         EXPECT_EQ(c.frame().height, height + 3);
 
@@ -154,7 +93,7 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
         pressKeys(dpy, kToggle);
         ASSERT_TRUE(waitUntil(dpy,
                               [&] {
-                                  return endsShown ? c.frame().y == hidden && focusOf(dpy) == desk.app
+                                  return endsShown ? c.frame().y == hidden && focusOf(dpy) == desk.app()
                                                    : c.shownAt() && focusOf(dpy) == c.termWin;
                               }))
             << "frame y " << c.frame().y;
@@ -164,9 +103,9 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
 }
 
 TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
-    Desk desk("dropcon.stepSize: 0\ndropcon.consoleHeight: 5\n");
-    ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
-    Console& c = desk.console;
+    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.consoleHeight: 5\n"});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    Console& c = desk.c();
     Display* dpy = desk.dpy();
     const int row = c.rowHeight();
     ASSERT_GT(row, 1);
@@ -176,7 +115,7 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     // Shown once the terminal has had its nudge and is back at five rows.
     ASSERT_TRUE(terminal.waitUntil([&] {
         return c.shownAt() && focusOf(dpy) == c.termWin &&
-               heightsSeen(terminal) == std::vector<int>{5 * row - 1, 5 * row};
+               terminal.heights() == std::vector<int>{5 * row - 1, 5 * row};
     })) << c.terminal().height;
     terminal.events.clear();
     frame.waitUntil([] { return true; });  // the show's own moves of the frame, out of the way
@@ -202,9 +141,9 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     XTestFakeKeyEvent(dpy, code(dpy, XK_Control_L), False, CurrentTime);
     XSync(dpy, False);
     ASSERT_TRUE(
-        terminal.waitUntil([&] { return heightsSeen(terminal, 5 * row).size() >= expected.size(); }, 60000))
+        terminal.waitUntil([&] { return terminal.heights(5 * row).size() >= expected.size(); }, 60000))
         << presses << " presses, terminal " << c.terminal().height;
-    EXPECT_EQ(heightsSeen(terminal, 5 * row), expected);
+    EXPECT_EQ(terminal.heights(5 * row), expected);
     EXPECT_EQ(c.terminal().height, rows * row);
 
     // The drag: hold a button on the handle until the console answers, then
@@ -230,15 +169,7 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     // The drag is over, every motion before the release taken, once the
     // pointer can be grabbed again.
     ASSERT_TRUE(waitUntil(
-        dpy,
-        [&] {
-            if (XGrabPointer(dpy, desk.server.root(), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
-                             None, None, CurrentTime) != GrabSuccess)
-                return false;
-            XUngrabPointer(dpy, CurrentTime);
-            return true;
-        },
-        60000));
+        dpy, [&] { return !pointerGrabbed(dpy); }, 60000));
     EXPECT_EQ(c.terminal().height, 7 * row);
     EXPECT_EQ(c.frame().height, 7 * row + 3);
 
@@ -246,7 +177,7 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     // that the drag caused.
     terminal.waitUntil([] { return true; });
     frame.waitUntil([] { return true; });
-    std::vector<int> terminalHeights = heightsSeen(terminal), frameHeights = heightsSeen(frame);
+    std::vector<int> terminalHeights = terminal.heights(), frameHeights = frame.heights();
     EXPECT_GT(terminalHeights.size(), 50u) << "the drag should have moved the console many times";
     for (int h : terminalHeights) {
         EXPECT_EQ(h % row, 0) << h;
@@ -259,50 +190,10 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     EXPECT_EQ(c.frame().y, 0);
 
     // The size keys still work after it.
-    pressKeys(dpy, {"Control_L", "KP_Add"});
+    pressKeys(dpy, kBigger);
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 8 * row; }));
     EXPECT_TRUE(c.process.running());
     EXPECT_EQ(c.process.err(), "");
-}
-
-TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
-    for (int restart : {0, 1}) {
-        SCOPED_TRACE("restart " + std::to_string(restart));
-        Desk desk("dropcon.stepSize: 0\ndropcon.restart: " + std::to_string(restart) + "\n");
-        ASSERT_TRUE(desk.console.ready()) << desk.console.process.err();
-        Console& c = desk.console;
-        Display* dpy = desk.dpy();
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
-        const int height = c.terminal().height;
-        pid_t terminalPid = netWmPid(dpy, c.termWin);
-        ASSERT_GT(terminalPid, 0) << "the terminal should name its process in _NET_WM_PID";
-        Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
-
-        ASSERT_EQ(kill(terminalPid, SIGKILL), 0);
-        if (restart == 0) {
-            EXPECT_EQ(c.process.waitExit(15000), 0);
-            EXPECT_EQ(focusOf(dpy), desk.app);
-            EXPECT_EQ(c.process.err(), "");
-            continue;
-        }
-        ASSERT_TRUE(children.waitUntil([&] { return relaunchSeen(children); }, 20000));
-        Window fresh = None;
-        ASSERT_TRUE(waitUntil(dpy,
-                              [&] {
-                                  fresh = c.currentTerminal();
-                                  return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
-                              }))
-            << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
-        EXPECT_NE(netWmPid(dpy, fresh), terminalPid);
-        EXPECT_TRUE(c.shownAt());
-        EXPECT_EQ(c.frame().height, height + 3);
-        // And the new terminal is driven like the first one.
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app; }));
-        EXPECT_TRUE(c.process.running());
-        EXPECT_EQ(c.process.err(), "");
-    }
 }
 
 // The X server vanishes while the console is idle, in the middle of a

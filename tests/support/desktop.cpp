@@ -1,6 +1,4 @@
-// Test support: window managers on a test's server, managed windows that record keys, workspace switches.
-#include <gtest/gtest.h>
-
+// Test support: window managers on a test's server, application windows that record keys, workspace switches.
 #include "tests/support/desktop.h"
 
 #include <X11/Xatom.h>
@@ -75,6 +73,16 @@ const char* kOpenboxConfig =
     "  <desktops><number>2</number></desktops>\n"
     "</openbox_config>\n";
 
+// Two floating tags; a window asking for the focus (_NET_ACTIVE_WINDOW)
+// gets it, as awful.ewmh grants such requests.
+const char* kAwesomeConfig =
+    "local awful = require('awful')\n"
+    "require('awful.autofocus')\n"
+    "awful.layout.layouts = { awful.layout.suit.floating }\n"
+    "awful.screen.connect_for_each_screen(function(s)\n"
+    "  awful.tag({ '1', '2' }, s, awful.layout.suit.floating)\n"
+    "end)\n";
+
 }  // namespace
 
 std::string nameOf(Wm wm) {
@@ -85,6 +93,8 @@ std::string nameOf(Wm wm) {
             return "i3";
         case Wm::fluxbox:
             return "fluxbox";
+        case Wm::awesome:
+            return "awesome";
         case Wm::none:
             break;
     }
@@ -115,6 +125,10 @@ Desktop::Desktop(XServer& s, Wm w) : server(s), wm(w), dir(tempDir()) {
             break;
         case Wm::fluxbox:
             argv = {"fluxbox"};
+            break;
+        case Wm::awesome:
+            writeFile(dir + "/rc.lua", kAwesomeConfig);
+            argv = {"awesome", "--config", dir + "/rc.lua"};
             break;
     }
     process = std::make_unique<Process>(argv, consoleEnv(server, env));
@@ -175,8 +189,8 @@ bool Desktop::showDesktop(bool on) const {
     return waitUntil(dpy, [&] { return rootLong(dpy, "_NET_SHOWING_DESKTOP", XA_CARDINAL) == (on ? 1 : 0); });
 }
 
-AppWindow::AppWindow(const XServer& server, const std::string& title, int x, int y, int width, int height)
-    : dpy(server.connect()) {
+AppWindow::AppWindow(const XServer& server, const std::string& name, int x, int y, int width, int height)
+    : title(name), dpy(server.connect()) {
     window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, width, height, 0, 0, 0xffffff);
     XStoreName(dpy, window, title.c_str());
     XSizeHints size{};
@@ -208,16 +222,33 @@ AppWindow::AppWindow(const XServer& server, const std::string& title, int x, int
 
 AppWindow::~AppWindow() { XCloseDisplay(dpy); }
 
-std::string AppWindow::typed() {
+void AppWindow::pump() {
     XSync(dpy, False);
     XEvent event;
     while (XCheckTypedWindowEvent(dpy, window, KeyPress, &event)) {
+        keys.push_back(event.xkey);
         char buffer[8];
         KeySym keysym;
         int n = XLookupString(&event.xkey, buffer, sizeof buffer, &keysym, nullptr);
         text.append(buffer, n > 0 ? n : 0);
     }
+}
+
+std::string AppWindow::typed() {
+    pump();
     return text;
+}
+
+int AppWindow::presses(KeyCode keycode, unsigned modifiers) {
+    pump();
+    int n = 0;
+    for (const XKeyEvent& key : keys) n += key.keycode == keycode && (key.state & 0xff) == modifiers;
+    return n;
+}
+
+bool AppWindow::waitFor(KeyCode keycode, unsigned modifiers, int count, int timeoutMs) {
+    return waitUntil(
+        dpy, [&] { return presses(keycode, modifiers) >= count; }, timeoutMs);
 }
 
 void AppWindow::centre(int& x, int& y) const {

@@ -1,4 +1,4 @@
-// Test support: window managers on a test's server, managed windows that record keys, workspace switches.
+// Test support: window managers on a test's server, application windows that record keys, workspace switches.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -11,9 +11,9 @@
 
 namespace xt {
 
-enum class Wm { none, openbox, i3, fluxbox };
+enum class Wm { none, openbox, i3, fluxbox, awesome };
 std::string nameOf(Wm wm);
-// For test names: every window manager the suite runs under.
+// For test names: every window manager the focus tests run under.
 const std::vector<Wm>& allWms();
 
 // A window manager running on a server, started with a minimal set-up of
@@ -47,20 +47,29 @@ struct Desktop {
 };
 
 // A top-level application window on a connection of its own, mapped (and
-// managed, under a window manager) at the asked place, that records the
-// text typed into it.
+// managed, under a window manager) at the asked place, standing in for the
+// program the user types into: it records every key press that reaches it.
 struct AppWindow {
     AppWindow(const XServer& server, const std::string& title, int x, int y, int width, int height);
     ~AppWindow();
     AppWindow(const AppWindow&) = delete;
     AppWindow& operator=(const AppWindow&) = delete;
+    // Reads what has arrived so far.
+    void pump();
     // The text of the key presses it has got so far.
     std::string typed();
+    // Presses of the key with exactly these core modifiers, the layout
+    // group and the pointer buttons aside.
+    int presses(KeyCode keycode, unsigned modifiers);
+    // Waits until at least count such presses have arrived.
+    bool waitFor(KeyCode keycode, unsigned modifiers, int count = 1, int timeoutMs = 10000);
     // Its middle, in root coordinates, as the window manager placed it.
     void centre(int& x, int& y) const;
+    std::string title;
     Display* dpy;
     Window window;
     std::string text;
+    std::vector<XKeyEvent> keys;
 };
 
 // Whether the window is a direct child of the root.

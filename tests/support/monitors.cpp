@@ -1,6 +1,4 @@
 // Test support: RandR 1.5 monitors defined on a test's Xvfb with xrandr, as several heads would show up.
-#include <gtest/gtest.h>
-
 #include "tests/support/monitors.h"
 
 namespace xt {
@@ -33,7 +31,7 @@ void deleteMonitor(const XServer& server, const std::string& name) {
     run(server, {"xrandr", "--delmonitor", name});
 }
 
-void shrinkScreen(const XServer& server, int width, int height) {
+bool shrinkScreen(const XServer& server, int width, int height) {
     // Xvfb's output keeps its one mode of the first screen size: xrandr turns
     // it off, sets the size, fails to turn it on again in a screen too small
     // for it and says so with status 1. The screen has its new size all the
@@ -42,13 +40,16 @@ void shrinkScreen(const XServer& server, int width, int height) {
                    consoleEnv(server));
     xrandr.waitExit(10000);
     Display* dpy = server.dpy();
-    ASSERT_TRUE(waitUntil(dpy, [&] {
-        Window root;
-        int x, y;
-        unsigned w = 0, h = 0, border, depth;
-        XGetGeometry(dpy, server.root(), &root, &x, &y, &w, &h, &border, &depth);
-        return static_cast<int>(w) == width && static_cast<int>(h) == height;
-    })) << xrandr.err();
+    if (waitUntil(dpy, [&] {
+            Window root;
+            int x, y;
+            unsigned w = 0, h = 0, border, depth;
+            XGetGeometry(dpy, server.root(), &root, &x, &y, &w, &h, &border, &depth);
+            return static_cast<int>(w) == width && static_cast<int>(h) == height;
+        }))
+        return true;
+    failed("the screen did not shrink:\n" + xrandr.err());
+    return false;
 }
 
 }  // namespace xt

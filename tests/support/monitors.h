@@ -23,7 +23,7 @@ void defineMonitors(const XServer& server, const std::vector<MonitorSpec>& monit
 void addMonitor(const XServer& server, const MonitorSpec& monitor);
 void deleteMonitor(const XServer& server, const std::string& name);
 // Shrinks the screen with xrandr --fb and waits until the root window has
-// the new size.
-void shrinkScreen(const XServer& server, int width, int height);
+// the new size (false, and a failure, when it does not).
+bool shrinkScreen(const XServer& server, int width, int height);
 
 }  // namespace xt

@@ -3,19 +3,31 @@
 
 #include <X11/Xatom.h>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace xt {
 
 namespace {
 
+// A file of /proc/<pid>, "" when the process has gone: a read from one
+// that ends between the open and the read fails with ESRCH.
+std::string procFile(pid_t pid, const char* name) {
+    std::string text;
+    const int fd = open(("/proc/" + std::to_string(pid) + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+    close(fd);
+    return text;
+}
+
 // The state letter and the parent from /proc/<pid>/stat; false when gone.
 bool statOf(pid_t pid, char& state, pid_t& parent) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = procFile(pid, "stat");
     // The command name in parentheses may hold blanks: read after its end.
     size_t close = text.rfind(')');
     if (close == std::string::npos) return false;
@@ -69,8 +81,7 @@ std::string stillRunning(const std::vector<pid_t>& pids) {
     std::string text;
     for (pid_t pid : pids)
         if (!processGone(pid)) {
-            std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
-            std::string command((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::string command = procFile(pid, "cmdline");
             for (char& c : command)
                 if (c == '\0') c = ' ';
             text += std::to_string(pid) + " " + command + "\n";

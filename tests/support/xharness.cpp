@@ -1,7 +1,4 @@
-// Test support: a private Xvfb per test, the console as a child process, XTEST input and Xlib observation.
-// Before any X header: Xlib's macros (None, Bool) break gtest's templates.
-#include <gtest/gtest.h>
-
+// Test support: a private Xvfb, the console and other programs as children, XTEST input and Xlib observation.
 #include "tests/support/xharness.h"
 
 #include <X11/Xatom.h>
@@ -16,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -35,7 +33,7 @@ long long nowMs() {
 
 // Execs argv with the given environment; stdout and stderr to the files.
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>* env,
-            const std::string& outPath, const std::string& errPath, int keepFd = -1) {
+            const std::string& outPath, const std::string& errPath, int keepFd = -1, bool group = false) {
     std::vector<char*> args, envp;
     for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -45,6 +43,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     }
     pid_t pid = fork();
     if (pid == 0) {
+        if (group) setpgid(0, 0);
         // A test killed by its timeout cannot tear down: its server and its
         // console go with it, rather than linger.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -62,39 +61,20 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
             execvp(args[0], args.data());
         _exit(127);
     }
+    if (group) setpgid(pid, pid);  // also from here, so that it holds before the child runs
     return pid;
 }
 
-// The standard-error files of the processes started by the running test.
+void printFailure(const std::string& what) { std::fprintf(stderr, "xharness: %s\n", what.c_str()); }
+
+}  // namespace
+
+void (*failed)(const std::string& what) = printFailure;
+
 std::vector<std::string>& startedErrFiles() {
     static std::vector<std::string> files;
     return files;
 }
-
-// Fails a test when any process it started wrote a sanitizer report: a
-// sanitized console that hits a fault reports it on its standard error and
-// dies, which a test that only looks at the windows might not notice. It is
-// put before the result printer, so that the verdict printed is the real one.
-class SanitizerCheck : public testing::EmptyTestEventListener {
-    void OnTestStart(const testing::TestInfo&) override { startedErrFiles().clear(); }
-    void OnTestEnd(const testing::TestInfo&) override {
-        for (const std::string& path : startedErrFiles()) {
-            std::string report = sanitizerReport(readFile(path));
-            if (!report.empty()) ADD_FAILURE() << "sanitizer report in " << path << ":\n" << report;
-        }
-        startedErrFiles().clear();
-    }
-};
-
-const bool sanitizerCheckInstalled = [] {
-    testing::TestEventListeners& listeners = testing::UnitTest::GetInstance()->listeners();
-    testing::TestEventListener* printer = listeners.Release(listeners.default_result_printer());
-    listeners.Append(new SanitizerCheck);
-    if (printer) listeners.Append(printer);
-    return true;
-}();
-
-}  // namespace
 
 bool waitUntil(Display* dpy, const std::function<bool()>& pred, int timeoutMs) {
     const long long deadline = nowMs() + timeoutMs;
@@ -126,14 +106,15 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-XServer::XServer(int width, int height) {
+XServer::XServer(int width, int height, const std::string& fbdir) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     std::string dir = tempDir();
     std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp",
-                  "-noreset"},
-                 nullptr, dir + "/xvfb.out", dir + "/xvfb.err", fds[1]);
+    std::vector<std::string> argv{
+        "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
+    if (!fbdir.empty()) argv.insert(argv.end(), {"-fbdir", fbdir});
+    pid_ = spawn(argv, nullptr, dir + "/xvfb.out", dir + "/xvfb.err", fds[1]);
     close(fds[1]);
     std::string number;
     const long long deadline = nowMs() + 15000;
@@ -183,17 +164,24 @@ void XServer::kill() {
     }
 }
 
-Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env)
-    : dir_(tempDir()) {
-    pid_ = spawn(argv, &env, dir_ + "/out", dir_ + "/err");
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool group)
+    : group_(group), dir_(tempDir()) {
+    pid_ = spawn(argv, &env, dir_ + "/out", dir_ + "/err", -1, group);
     startedErrFiles().push_back(dir_ + "/err");
 }
 
-Process::~Process() {
-    if (running()) {
+Process::~Process() { end(); }
+
+void Process::end() {
+    if (!running()) return;
+    if (group_) {
+        kill(-pid_, SIGTERM);
+        if (waitExit(2000) != -1) return;
+        kill(-pid_, SIGKILL);
+    } else {
         kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
     }
+    waitExit(10000);
 }
 
 bool Process::running() {
@@ -303,7 +291,7 @@ Window findFrame(Display* dpy, bool withTerminal) {
 int run(const XServer& server, const std::vector<std::string>& argv, int timeoutMs) {
     Process process(argv, consoleEnv(server));
     int status = process.waitExit(timeoutMs);
-    if (status != 0) ADD_FAILURE() << argv[0] << " ended with " << status << ":\n" << process.err();
+    if (status != 0) failed(argv[0] + " ended with " + std::to_string(status) + ":\n" + process.err());
     return status;
 }
 
@@ -316,7 +304,7 @@ std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std
     auto process = std::make_unique<Process>(argv, consoleEnv(server, extraEnv));
     if (!waitUntil(
             server.dpy(), [&] { return selectionOwner(server.dpy(), selection) != None; }, 15000))
-        ADD_FAILURE() << argv[0] << " did not take " << selection << ":\n" << process->err();
+        failed(argv[0] + " did not take " + selection + ":\n" + process->err());
     return process;
 }
 
@@ -339,6 +327,27 @@ bool isTopmost(Display* dpy, Window window) {
     return !children.empty() && children.back() == window;
 }
 
+static int lastError = 0;
+
+int tryGrab(Display* dpy, KeySym keysym, unsigned mask) {
+    lastError = 0;
+    auto old = XSetErrorHandler([](Display*, XErrorEvent* e) { return lastError = e->error_code, 0; });
+    KeyCode code = XKeysymToKeycode(dpy, keysym);
+    XGrabKey(dpy, code, mask, DefaultRootWindow(dpy), True, GrabModeAsync, GrabModeAsync);
+    XSync(dpy, False);
+    XUngrabKey(dpy, code, mask, DefaultRootWindow(dpy));
+    XSync(dpy, False);
+    XSetErrorHandler(old);
+    return lastError;
+}
+
+bool pointerGrabbed(Display* dpy) {
+    int result = XGrabPointer(dpy, DefaultRootWindow(dpy), False, 0, GrabModeAsync, GrabModeAsync, None, None,
+                              CurrentTime);
+    if (result == GrabSuccess) XUngrabPointer(dpy, CurrentTime);
+    return result == AlreadyGrabbed;
+}
+
 static KeyCode keycodeOf(Display* dpy, const std::string& name) {
     KeySym sym = XStringToKeysym(name.c_str());
     KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(dpy, sym);
@@ -346,11 +355,28 @@ static KeyCode keycodeOf(Display* dpy, const std::string& name) {
     return code;
 }
 
+void key(Display* dpy, const std::string& keysym, bool down) {
+    XTestFakeKeyEvent(dpy, keycodeOf(dpy, keysym), down, CurrentTime);
+}
+
 void pressKeys(Display* dpy, const std::vector<std::string>& keysyms) {
-    for (auto& k : keysyms) XTestFakeKeyEvent(dpy, keycodeOf(dpy, k), True, CurrentTime);
-    for (auto it = keysyms.rbegin(); it != keysyms.rend(); ++it)
-        XTestFakeKeyEvent(dpy, keycodeOf(dpy, *it), False, CurrentTime);
+    for (auto& k : keysyms) key(dpy, k, true);
+    for (auto it = keysyms.rbegin(); it != keysyms.rend(); ++it) key(dpy, *it, false);
     XSync(dpy, False);
+}
+
+void pressCodes(Display* dpy, const std::vector<KeyCode>& keycodes) {
+    for (KeyCode keycode : keycodes) XTestFakeKeyEvent(dpy, keycode, True, CurrentTime);
+    for (auto it = keycodes.rbegin(); it != keycodes.rend(); ++it)
+        XTestFakeKeyEvent(dpy, *it, False, CurrentTime);
+    XSync(dpy, False);
+}
+
+KeyCode keycodeNow(const XServer& server, const char* keysym) {
+    Display* fresh = server.connect();
+    KeyCode keycode = XKeysymToKeycode(fresh, XStringToKeysym(keysym));
+    XCloseDisplay(fresh);
+    return keycode;
 }
 
 void typeText(Display* dpy, const std::string& text) {
@@ -411,29 +437,54 @@ std::vector<int> Watcher::ys() const {
     return result;
 }
 
+std::vector<int> Watcher::heights(int start) const {
+    std::vector<int> result;
+    if (start >= 0) result.push_back(start);
+    for (const XEvent& e : events)
+        if (e.type == ConfigureNotify && e.xconfigure.window == window &&
+            (result.empty() || result.back() != e.xconfigure.height))
+            result.push_back(e.xconfigure.height);
+    return result;
+}
+
+int Watcher::configuresAt(int height) const {
+    int n = 0;
+    for (const XEvent& e : events)
+        n += e.type == ConfigureNotify && e.xconfigure.window == window && e.xconfigure.height == height;
+    return n;
+}
+
+bool Watcher::relaunchSeen() const {
+    bool unmapped = false;
+    for (const XEvent& e : events) {
+        if (e.type == UnmapNotify) unmapped = true;
+        if (unmapped && e.type == MapNotify) return true;
+    }
+    return false;
+}
+
 int Watcher::count(int type) const {
     int n = 0;
     for (const XEvent& e : events) n += e.type == type;
     return n;
 }
 
-static const char* const kToggleKeys[] = {"Control_L", "Alt_L", "y"};
+// The toggle key's default combination, pressed and released unsynced.
+static void sendToggle(Display* dpy) {
+    for (const char* name : {"Control_L", "Alt_L", "y"}) key(dpy, name, true);
+    for (const char* name : {"y", "Alt_L", "Control_L"}) key(dpy, name, false);
+    XFlush(dpy);
+}
 
 int toggleAndAwaitFirstMove(const XServer& server, Window frame) {
     Watcher watch(server, frame);
-    Display* dpy = server.dpy();
-    for (const char* key : kToggleKeys) XTestFakeKeyEvent(dpy, keycodeOf(dpy, key), True, CurrentTime);
-    for (int i = 2; i >= 0; --i) XTestFakeKeyEvent(dpy, keycodeOf(dpy, kToggleKeys[i]), False, CurrentTime);
-    XFlush(dpy);
+    sendToggle(server.dpy());
     for (XEvent event; watch.ys().empty(); watch.events.push_back(event)) XNextEvent(watch.dpy, &event);
     return watch.ys().front();
 }
 
 int toggleAndAwaitFirstMove(const XServer& server, Watcher& watch, int from) {
-    Display* dpy = server.dpy();
-    for (const char* key : kToggleKeys) XTestFakeKeyEvent(dpy, keycodeOf(dpy, key), True, CurrentTime);
-    for (int i = 2; i >= 0; --i) XTestFakeKeyEvent(dpy, keycodeOf(dpy, kToggleKeys[i]), False, CurrentTime);
-    XFlush(dpy);
+    sendToggle(server.dpy());
     for (;;) {
         XEvent event;
         XNextEvent(watch.dpy, &event);
@@ -449,11 +500,9 @@ std::string dropconBinary() {
     return override ? override : DROPCON_BINARY;
 }
 
-int xErrorLines(const std::string& text) {
+int occurrences(const std::string& text, const std::string& what) {
     int count = 0;
-    for (size_t at = text.find("XError caught"); at != std::string::npos;
-         at = text.find("XError caught", at + 1))
-        ++count;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
     return count;
 }
 

@@ -1,4 +1,5 @@
-// Test support: a private Xvfb per test, the console as a child process, XTEST input and Xlib observation.
+// Test support: a private Xvfb, the console and other programs as children, XTEST input and Xlib observation.
+// No GoogleTest here: the benchmark links it too; a failure goes through failed().
 #pragma once
 
 #include <X11/Xlib.h>
@@ -11,14 +12,22 @@
 
 namespace xt {
 
+// Reports a failure that does not end the caller: the tests make it a
+// failure of the running test, the benchmark prints it and stops.
+extern void (*failed)(const std::string& what);
+// The standard-error files of the processes started since the list was
+// last cleared (the tests look for sanitizer reports in them).
+std::vector<std::string>& startedErrFiles();
+
 // Waits until pred() holds, synchronising with the server between tries and
 // sleeping only inside poll() on the connection. False on timeout.
 bool waitUntil(Display* dpy, const std::function<bool()>& pred, int timeoutMs = 10000);
 
-// A private X server: Xvfb picks a free display with -displayfd.
+// A private X server: Xvfb picks a free display with -displayfd. Given
+// fbdir, it keeps its screen in DIR/Xvfb_screen0 (see framebuffer.h).
 class XServer {
    public:
-    explicit XServer(int width = 1280, int height = 900);
+    explicit XServer(int width = 1280, int height = 900, const std::string& fbdir = "");
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -43,10 +52,12 @@ class XServer {
     Display* dpy_ = nullptr;
 };
 
-// A child process with its output in files, ended by pid at destruction.
+// A child process with its output in files, ended by pid at destruction
+// (SIGKILL). Started as a group, it leads a process group of its own and
+// ends with what it started: SIGTERM to the group, SIGKILL after 2 s.
 class Process {
    public:
-    Process(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+    Process(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool group = false);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -56,12 +67,15 @@ class Process {
     // Waits for the exit; returns the exit status, or -1 on timeout, or
     // 128 + signal when killed.
     int waitExit(int timeoutMs);
+    // Ends it now, as the destructor would.
+    void end();
     std::string out() const;
     std::string err() const;
 
    private:
     pid_t pid_ = -1;
     int status_ = -1;
+    bool group_ = false;
     std::string dir_;
 };
 
@@ -87,9 +101,22 @@ int heightIncOf(Display* dpy, Window window);
 Window focusOf(Display* dpy);
 // True when window is the topmost child of the root.
 bool isTopmost(Display* dpy, Window window);
+// Tries to grab a key combination on the root: the X error code, or 0 when
+// it was free (and is again).
+int tryGrab(Display* dpy, KeySym keysym, unsigned mask);
+// True while another client holds the pointer grabbed.
+bool pointerGrabbed(Display* dpy);
 
-// XTEST input: keys are pressed in order and released in reverse.
+// XTEST input: one key by keysym name, unsynced; keys pressed in order and
+// released in reverse.
+void key(Display* dpy, const std::string& keysym, bool down);
 void pressKeys(Display* dpy, const std::vector<std::string>& keysyms);
+// The same by keycode.
+void pressCodes(Display* dpy, const std::vector<KeyCode>& keycodes);
+// The key that types keysym in the server's map as it is now, looked up on
+// a fresh connection: a connection's copy of the map is only as new as the
+// last MappingNotify it has read. 0 when no key types it.
+KeyCode keycodeNow(const XServer& server, const char* keysym);
 void typeText(Display* dpy, const std::string& text);
 void movePointer(Display* dpy, int x, int y);
 void button(Display* dpy, unsigned number, bool down);
@@ -135,7 +162,15 @@ struct Watcher {
     bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
     // The y of every ConfigureNotify of the watched window, in order.
     std::vector<int> ys() const;
+    // The heights of its ConfigureNotify events, repeats folded, after start.
+    std::vector<int> heights(int start = -1) const;
+    // Its ConfigureNotify events at this height: every show nudges the
+    // terminal a pixel shorter and back, so these count shows.
+    int configuresAt(int height) const;
     int count(int type) const;
+    // Whether a child was unmapped and then one mapped: a relaunched
+    // terminal (which may get the same id).
+    bool relaunchSeen() const;
 
     Display* dpy;
     Window window;
@@ -164,8 +199,8 @@ std::unique_ptr<Process> startOwner(const XServer& server, const std::vector<std
                                     const std::vector<std::string>& extraEnv = {});
 
 std::string dropconBinary();
-// Counts the "XError caught" lines in a stream's text.
-int xErrorLines(const std::string& text);
+// How often what occurs in text (e.g. "XError caught" in a standard error).
+int occurrences(const std::string& text, const std::string& what);
 // The first AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer
 // report in a stream's text, or "". Every test fails when one turns up in
 // the standard error of any process that it started.

@@ -1,5 +1,5 @@
 // What /proc tells about a process: its CPU time, context switches and memory.
-#include "bench/proc.h"
+#include "bench/procfs.h"
 
 #include <algorithm>
 #include <cctype>
