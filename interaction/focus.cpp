@@ -321,7 +321,9 @@ void onFocusChange(const XFocusChangeEvent& event) {
     const FocusDecision decision =
         apply(event.type == FocusIn ? FocusEvent::focusGained : FocusEvent::focusLost, facts, CurrentTime);
     if (decision.next != Keyboard::any) termFocused = decision.next == Keyboard::inConsole;
-    if (decision.next == Keyboard::elsewhere) focusLostMs = now;
+    // A loss pairs with one change of the desktop: once judged with one, it
+    // is not kept for the next (a click back on the console's monitor).
+    if (decision.next == Keyboard::elsewhere && !facts.lossNearSwitch) focusLostMs = now;
 }
 
 void onRootProperty(const XPropertyEvent& event) {
@@ -343,5 +345,6 @@ void onRootProperty(const XPropertyEvent& event) {
         if (!facts.sameDesktop) desktopChangedMs = monotonicMs();
         facts.lossNearSwitch = closeInTime(focusLostMs, monotonicMs());
         apply(FocusEvent::desktopChanged, facts, CurrentTime);
+        if (!facts.sameDesktop && facts.lossNearSwitch) focusLostMs = kLongAgo;
     }
 }
