@@ -59,8 +59,6 @@ const Rule kRules[] = {
     // monitor that holds the keyboard).
     {hidden, show, C::lockerOver, C::always, nothing, hidden},
     {hidden, show, C::always, C::always, saveAndTake, inConsole},
-    // i3 answers the toggle key's grab by focusing its own window again.
-    {elsewhere, showSettled, C::backOnSaved, C::always, retake, inConsole},
     // Every hand-back: only while the terminal holds the keyboard.
     {inConsole, hide, C::always, C::always, giveBack, hidden},
     {inConsole, end, C::always, C::always, giveBack, hidden},
@@ -101,7 +99,10 @@ const Rule kRules[] = {
     {elsewhere, desktopChanged, C::lossNearSwitch, C::lockerOver, nothing, elsewhere},
     {elsewhere, desktopChanged, C::lossNearSwitch, C::otherMonitor, nothing, elsewhere},
     {elsewhere, desktopChanged, C::lossNearSwitch, C::always, saveAndTake, inConsole},
-    // i3 again, when its focus request comes after the show has settled.
+    // Right after the show, the window it took the keyboard from has it
+    // again: i3 answers the toggle key's grab by focusing its own window
+    // again, by the time the show has settled or after.
+    {elsewhere, showSettled, C::backOnSaved, C::always, retake, inConsole},
     {elsewhere, focusLost, C::lossNearTake, C::backOnSaved, retake, inConsole},
     // Any other loss is left alone ...
     {any, focusLost, C::always, C::always, nothing, elsewhere},
