@@ -110,9 +110,9 @@ static bool lockerOver() {
         if (children[i] == console.frameWin)
             above = true;
         else if (above && XGetWindowAttributes(dpy, children[i], &a))
-            locked = a.override_redirect && a.map_state == IsViewable &&
-                     covers({a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width},
-                            console.area);
+            locked =
+                a.override_redirect && a.map_state == IsViewable &&
+                covers({a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width}, console.area);
     }
     if (children) XFree(children);
     return locked;
@@ -195,34 +195,37 @@ static void act(FocusEvent event, FocusAction action, Window focus, Time when, W
             // A window that has gone or is unmapped cannot have it: the
             // pointer's window gets it, rather than the terminal keeping keys
             // that would go into a console out of sight.
-            focusAt(loop.savedFocus != PointerRoot && !viewable(loop.savedFocus) ? PointerRoot : loop.savedFocus,
-                    when);
+            focusAt(
+                loop.savedFocus != PointerRoot && !viewable(loop.savedFocus) ? PointerRoot : loop.savedFocus,
+                when);
             break;
     }
 }
 
 // Decides an event by the table and carries the decision out. The server is
 // asked where its answer could change the decision, and for a raise no key
-// press asked for, whether a locker is up: under one short server grab
-// together with the action, so that no window manager (and no locker)
-// slips in between. A raise also asks, with several monitors, where the
-// window that has the keyboard lies.
+// press asked for (at CurrentTime: a signal, a workspace switch), whether a
+// locker is up: under one short server grab together with the action, so
+// that no window manager (and no locker) slips in between. A raise also
+// asks, with several monitors, where the window that has the keyboard lies.
 static FocusDecision apply(FocusEvent event, FocusFacts facts, Time when, Window active = None) {
     facts.where = loop.hidden ? Keyboard::hidden : Keyboard::inConsole;
     const bool ask = asksServer(event, facts);
     FocusDecision decision = decide(event, facts);
-    const bool hold = ask || (decision.action == FocusAction::saveAndTake && !facts.byKey);
+    const bool byKey = when != CurrentTime;
+    const bool hold = ask || (decision.action == FocusAction::saveAndTake && !byKey);
     if (hold) grabServer();
     Window focus = None;
     if (ask) {
         focus = currentFocus();
         facts.where = heldByTerminal(focus) ? Keyboard::inConsole : Keyboard::elsewhere;
         facts.backOnSaved = focus == loop.savedFocus;
-        facts.pointerInConsole = (event == FocusEvent::enter || event == FocusEvent::leave) && pointerInFrame();
+        facts.pointerInConsole =
+            (event == FocusEvent::enter || event == FocusEvent::leave) && pointerInFrame();
         decision = decide(event, facts);
     }
     if (decision.action == FocusAction::saveAndTake) {
-        facts.locked = !facts.byKey && lockerOver();
+        facts.locked = !byKey && lockerOver();
         facts.otherMonitor = onOtherMonitor(focus);
         decision = decide(event, facts);
     }
@@ -231,11 +234,7 @@ static FocusDecision apply(FocusEvent event, FocusFacts facts, Time when, Window
     return decision;
 }
 
-bool raiseForShow(Time when) {
-    FocusFacts facts;
-    facts.byKey = when != CurrentTime;
-    return apply(FocusEvent::show, facts, when).action != FocusAction::nothing;
-}
+bool raiseForShow(Time when) { return apply(FocusEvent::show, {}, when).action != FocusAction::nothing; }
 
 void takeFocusForShow(Time when) {
     remember(currentFocus());
@@ -247,15 +246,11 @@ void returnFocus(Time when) { apply(FocusEvent::hide, {}, when); }
 void returnFocusAtEnd() { apply(FocusEvent::end, {}, CurrentTime); }
 
 bool takeBackLostFocus(Time when) {
-    FocusFacts facts;
-    facts.byKey = when != CurrentTime;
-    return apply(FocusEvent::refocus, facts, when).action != FocusAction::nothing;
+    return apply(FocusEvent::refocus, {}, when).action != FocusAction::nothing;
 }
 
 void focusRelaunchedTerminal(bool terminalHadFocus) {
-    FocusFacts facts;
-    facts.hadKeys = terminalHadFocus;
-    apply(FocusEvent::relaunch, facts, CurrentTime);
+    apply(FocusEvent::relaunch, {.hadKeys = terminalHadFocus}, CurrentTime);
 }
 
 // Drops the crossing events of the frame that are queued. A slide (or a
@@ -311,8 +306,8 @@ void onFocusChange(const XFocusChangeEvent& event) {
     const long long now = monotonicMs();
     FocusFacts facts;
     facts.ofGrab = ofGrab(event.mode);
-    facts.aboutPointer =
-        event.detail == NotifyPointer || event.detail == NotifyPointerRoot || event.detail == NotifyDetailNone;
+    facts.aboutPointer = event.detail == NotifyPointer || event.detail == NotifyPointerRoot ||
+                         event.detail == NotifyDetailNone;
     facts.intoTerminal = event.detail == NotifyInferior;
     // Window managers differ in whether the focus moves before or after the
     // desktop's value changes: each of the two events looks for the other.

@@ -27,7 +27,8 @@ enum class FocusEvent {
 enum class FocusAction {
     nothing,
     save,         // remember the window the window manager made active
-    saveAndTake,  // remember the window that has the keyboard, raise the console, give the terminal the keyboard
+    saveAndTake,  // remember the window that has the keyboard, raise the console, give the terminal the
+                  // keyboard
     take,         // give the terminal the keyboard
     retake,       // give it the keyboard again, with the time the console last took it with
     giveBack,     // to the remembered window; to the pointer's window when that one has gone
@@ -39,8 +40,9 @@ enum class FocusAction {
 // the decision.
 struct FocusFacts {
     Keyboard where = Keyboard::hidden;
-    bool byKey = false;             // a press of the toggle key asked for it
-    bool locked = false;            // a screen locker covers the console's monitor
+    // A screen locker covers the console's monitor; looked for only where
+    // no key press asked (none reaches the console under a locker).
+    bool locked = false;
     bool otherMonitor = false;      // the window that has the keyboard lies on another monitor
     bool pointerInConsole = false;  // the pointer is in the frame now
     bool backOnSaved = false;       // the remembered window has the keyboard

@@ -8,90 +8,65 @@ TEST(FocusRules, OneRowPerRule) {
     using enum FocusEvent;
     using enum FocusAction;
     struct Row {
-        const char* rule;
         FocusEvent event;
         FocusFacts facts;
         FocusAction action;
         Keyboard next;
     };
     const Row rows[] = {
-        {"show", show, {.where = hidden}, saveAndTake, inConsole},
-        {"show by signal over a locker", show, {.where = hidden, .locked = true}, nothing, hidden},
-        {"show by key: a locker would hold the keys", show, {.where = hidden, .byKey = true, .locked = true},
-         saveAndTake, inConsole},
-        {"i3 focuses its window again", showSettled, {.where = elsewhere, .backOnSaved = true}, retake, inConsole},
-        {"show settled in the console", showSettled, {.where = inConsole, .backOnSaved = true}, nothing, any},
-        {"show settled, keys moved on", showSettled, {.where = elsewhere}, nothing, any},
-        {"hide gives back", hide, {.where = inConsole}, giveBack, hidden},
-        {"hide, keys elsewhere", hide, {.where = elsewhere}, nothing, any},
-        {"end gives back", end, {.where = inConsole}, giveBack, hidden},
-        {"end while hidden", end, {.where = hidden}, nothing, any},
-        // The crossings, crossingAction's rows among them.
-        {"enter", enter, {.where = elsewhere, .pointerInConsole = true}, take, inConsole},
-        {"enter, pointer gone on", enter, {.where = elsewhere}, nothing, any},
-        {"enter while hidden", enter, {.where = hidden, .pointerInConsole = true}, nothing, any},
-        {"enter of a grab", enter, {.where = elsewhere, .pointerInConsole = true, .ofGrab = true}, nothing, any},
-        {"leave gives back", leave, {.where = inConsole}, giveBack, elsewhere},
-        {"leave, keys elsewhere", leave, {.where = elsewhere}, nothing, any},
-        {"leave while hidden", leave, {.where = hidden}, nothing, any},
-        {"leave of a grab", leave, {.where = inConsole, .ofGrab = true}, nothing, any},
-        {"leave handle for terminal", leave, {.where = elsewhere, .pointerInConsole = true, .intoTerminal = true},
-         take, inConsole},
-        {"leave handle for terminal, pointer gone on", leave, {.where = inConsole, .intoTerminal = true}, nothing,
-         any},
-        {"leave handle for terminal while hidden", leave,
-         {.where = hidden, .pointerInConsole = true, .intoTerminal = true}, nothing, any},
-        {"activated", activated, {.where = inConsole, .activeIsOther = true}, save, any},
-        {"activated the console", activated, {.where = elsewhere}, nothing, any},
-        {"activated while hidden", activated, {.where = hidden, .activeIsOther = true}, nothing, any},
-        // The terminal's focus events, focusHeld's rows among them.
-        {"focus in", focusGained, {.where = elsewhere}, nothing, inConsole},
-        {"focus in of a key grab's end", focusGained, {.where = elsewhere, .ofGrab = true}, nothing, any},
-        {"focus in about the pointer", focusGained, {.where = elsewhere, .aboutPointer = true}, nothing, any},
-        {"focus out of a key grab", focusLost, {.where = inConsole, .ofGrab = true, .lossNearSwitch = true},
-         nothing, any},
-        {"focus out about the pointer", focusLost, {.where = inConsole, .aboutPointer = true}, nothing, any},
-        {"focus out into the terminal's child", focusLost, {.where = inConsole, .intoTerminal = true}, nothing,
-         inConsole},
-        {"focus out", focusLost, {.where = elsewhere}, nothing, elsewhere},
-        {"focus out while hidden", focusLost, {.where = hidden, .lossNearSwitch = true}, nothing, elsewhere},
-        // Workspaces.
-        {"awesome writes the same desktop", desktopChanged, {.where = elsewhere, .sameDesktop = true,
-                                                             .lossNearSwitch = true},
-         nothing, any},
-        {"loss with a switch", focusLost, {.where = elsewhere, .lossNearSwitch = true}, saveAndTake, inConsole},
-        {"loss with a switch, keys back", focusLost, {.where = inConsole, .lossNearSwitch = true}, nothing,
+        {show, {.where = hidden, .locked = true}, nothing, hidden},  // by signal, over a locker
+        {show, {.where = hidden}, saveAndTake, inConsole},
+        {hide, {.where = inConsole}, giveBack, hidden},
+        {end, {.where = inConsole}, giveBack, hidden},
+        {hide, {.where = elsewhere}, nothing, any},
+        // crossingAction's rows: the crossings of a grab (NotifyGrab,
+        // NotifyUngrab), enter (Nonlinear, Inferior), leave for the terminal
+        // (Inferior), leave (Nonlinear, Ancestor, WhileGrabbed), hidden.
+        {enter, {.where = elsewhere, .pointerInConsole = true, .ofGrab = true}, nothing, any},
+        {leave, {.where = inConsole, .ofGrab = true}, nothing, any},
+        {enter, {.where = elsewhere, .pointerInConsole = true}, take, inConsole},
+        {enter, {.where = elsewhere}, nothing, any},  // the pointer has gone on
+        {enter, {.where = hidden, .pointerInConsole = true}, nothing, any},
+        {leave, {.where = elsewhere, .pointerInConsole = true, .intoTerminal = true}, take, inConsole},
+        {leave, {.where = inConsole, .intoTerminal = true}, nothing, any},  // the pointer has gone on
+        {leave, {.where = inConsole}, giveBack, elsewhere},
+        {leave, {.where = hidden}, nothing, any},
+        {activated, {.where = inConsole, .activeIsOther = true}, save, any},
+        // focusHeld's rows: key grabs and pointer details say nothing;
+        // FocusIn (Normal, WhileGrabbed) holds, FocusOut (Normal,
+        // WhileGrabbed) loses, FocusOut to an inferior holds.
+        {focusGained, {.where = elsewhere, .ofGrab = true}, nothing, any},
+        {focusLost, {.where = inConsole, .ofGrab = true, .lossNearSwitch = true}, nothing, any},
+        {focusGained, {.where = elsewhere, .aboutPointer = true}, nothing, any},
+        {focusLost, {.where = inConsole, .aboutPointer = true}, nothing, any},
+        {focusGained, {.where = elsewhere}, nothing, inConsole},
+        {focusLost, {.where = inConsole, .intoTerminal = true}, nothing, inConsole},
+        // Workspaces; awesome writes the same value again.
+        {desktopChanged, {.where = elsewhere, .sameDesktop = true, .lossNearSwitch = true}, nothing, any},
+        {focusLost, {.where = elsewhere, .locked = true, .lossNearSwitch = true}, nothing, elsewhere},
+        {focusLost, {.where = elsewhere, .otherMonitor = true, .lossNearSwitch = true}, nothing, elsewhere},
+        {focusLost, {.where = elsewhere, .lossNearSwitch = true}, saveAndTake, inConsole},
+        {desktopChanged, {.where = elsewhere, .locked = true, .lossNearSwitch = true}, nothing, elsewhere},
+        {desktopChanged,
+         {.where = elsewhere, .otherMonitor = true, .lossNearSwitch = true},
+         nothing,
          elsewhere},
-        {"loss with a switch under a locker", focusLost, {.where = elsewhere, .locked = true, .lossNearSwitch = true},
-         nothing, elsewhere},
-        {"loss with a switch on another monitor", focusLost,
-         {.where = elsewhere, .otherMonitor = true, .lossNearSwitch = true}, nothing, elsewhere},
-        {"switch after a loss", desktopChanged, {.where = elsewhere, .lossNearSwitch = true}, saveAndTake,
-         inConsole},
-        {"switch, no loss", desktopChanged, {.where = elsewhere}, nothing, any},
-        {"switch, keys in the console", desktopChanged, {.where = inConsole, .lossNearSwitch = true}, nothing, any},
-        {"switch under a locker", desktopChanged, {.where = elsewhere, .locked = true, .lossNearSwitch = true},
-         nothing, elsewhere},
-        {"switch on another monitor", desktopChanged,
-         {.where = elsewhere, .otherMonitor = true, .lossNearSwitch = true}, nothing, elsewhere},
-        {"switch while hidden", desktopChanged, {.where = hidden, .lossNearSwitch = true}, nothing, any},
-        {"i3 undoes the show after it settled", focusLost,
-         {.where = elsewhere, .backOnSaved = true, .lossNearTake = true}, retake, inConsole},
-        {"loss right after the show to another window", focusLost, {.where = elsewhere, .lossNearTake = true},
-         nothing, elsewhere},
-        // Refocus and relaunch.
-        {"refocus takes back", refocus, {.where = elsewhere, .byKey = true}, saveAndTake, inConsole},
-        {"refocus by signal", refocus, {.where = elsewhere}, saveAndTake, inConsole},
-        {"refocus by signal over a locker", refocus, {.where = elsewhere, .locked = true}, nothing, elsewhere},
-        {"refocus, keys in the console", refocus, {.where = inConsole}, nothing, any},
-        {"relaunch", relaunch, {.where = inConsole, .hadKeys = true}, take, inConsole},
-        {"relaunch, keys were elsewhere", relaunch, {.where = elsewhere}, nothing, any},
-        {"relaunch while hidden", relaunch, {.where = hidden, .hadKeys = true}, nothing, any},
+        {desktopChanged, {.where = elsewhere, .lossNearSwitch = true}, saveAndTake, inConsole},
+        {desktopChanged, {.where = inConsole, .lossNearSwitch = true}, nothing, any},
+        // i3 focuses its window again, before the show has settled or after.
+        {showSettled, {.where = elsewhere, .backOnSaved = true}, retake, inConsole},
+        {focusLost, {.where = elsewhere, .backOnSaved = true, .lossNearTake = true}, retake, inConsole},
+        {focusLost, {.where = elsewhere, .lossNearTake = true}, nothing, elsewhere},  // any other loss
+        {refocus, {.where = elsewhere, .locked = true}, nothing, elsewhere},          // by signal
+        {refocus, {.where = elsewhere}, saveAndTake, inConsole},
+        {refocus, {.where = inConsole}, nothing, any},
+        {relaunch, {.where = inConsole, .hadKeys = true}, take, inConsole},
+        {relaunch, {.where = hidden, .hadKeys = true}, nothing, any},
     };
-    for (const Row& r : rows) {
-        const FocusDecision d = decide(r.event, r.facts);
-        EXPECT_EQ(d.action, r.action) << r.rule;
-        EXPECT_EQ(d.next, r.next) << r.rule;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const FocusDecision d = decide(rows[i].event, rows[i].facts);
+        EXPECT_EQ(d.action, rows[i].action) << "row " << i;
+        EXPECT_EQ(d.next, rows[i].next) << "row " << i;
     }
 }
 
@@ -122,10 +97,9 @@ TEST(CloseInTime, EitherOrderWithinHalfASecond) {
 
 TEST(Covers, AWholeMonitorOrNothing) {
     const Rect monitor{1280, 0, 1024, 768};
-    EXPECT_TRUE(covers({0, 0, 2304, 768}, monitor));  // a locker over the whole screen
-    EXPECT_TRUE(covers(monitor, monitor));
-    EXPECT_FALSE(covers({0, 0, 1280, 768}, monitor));        // the other monitor
-    EXPECT_FALSE(covers({1280, 0, 300, 100}, monitor));      // a notification
-    EXPECT_TRUE(covers(monitor, {1500, 300, 1, 1}));         // a window's middle
+    EXPECT_TRUE(covers({0, 0, 2304, 768}, monitor));     // a locker over the whole screen
+    EXPECT_FALSE(covers({0, 0, 1280, 768}, monitor));    // the other monitor
+    EXPECT_FALSE(covers({1280, 0, 300, 100}, monitor));  // a notification
+    EXPECT_TRUE(covers(monitor, {1500, 300, 1, 1}));     // a window's middle
     EXPECT_FALSE(covers(monitor, {2304, 300, 1, 1}));
 }
