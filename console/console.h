@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "startup/dropcon.h"
+
 void createFrame();
 
 // The monitors, kept current by RandR's and the root's events. After one
@@ -14,13 +16,31 @@ void createFrame();
 void watchMonitors();
 bool isMonitorEvent(const XEvent& event);
 bool monitorsChanged(XEvent& event);
+// After a change of the monitors or the panels: places a shown console again
+// (true); false for a hidden one.
+bool placeShownAgain();
 // Chooses the monitor for a show; one pointer query in pointer mode.
 void placeForShow();
-// The frame's top while shown, and its y when parked out of sight.
+// The frame's top while shown, and its y when parked out of sight; how far
+// below its monitor's top the shown frame's top lies (the panels'
+// height, with belowPanels): the slide comes down from above the monitor.
 int shownY();
 int hiddenY();
+int shownBelowTop();
 // Whether the slide would cross another monitor: the console then jumps.
 bool slideCrossesMonitor();
+
+// The panels along the top of the screen, with belowPanels: the struts of
+// the window manager's clients (_NET_CLIENT_LIST), or of the root's mapped
+// children where no window manager lists its clients, each read when a
+// panel comes, goes or changes its strut. After such a change a shown
+// console is placed again and true returned, as for the monitors.
+void watchPanels();
+bool isPanelEvent(const XEvent& event);
+bool panelsChanged(XEvent& event);
+// Where the console's room on a monitor begins: below the panels over its
+// top with belowPanels, its top otherwise.
+int topOfRoom(const Rect& monitor);
 
 // The terminal: its command, composed once, and each launch, which starts
 // it and waits for its window in the frame: adopted; failed when it could
@@ -29,6 +49,8 @@ bool slideCrossesMonitor();
 void buildCommand(int argc, char** argv);
 enum class Launch { adopted, failed, gone, endRequested };
 Launch launchTerminal(bool firstLaunch);
+// The height consoleHeight gives in the console's room, in whole rows.
+int heightFromSettings();
 long long terminalAgeMs();
 
 // The terminal's process: the command run in the shell's foreground, in a

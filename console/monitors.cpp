@@ -12,9 +12,11 @@
 static std::vector<Monitor> monitors;
 static int randrEventBase = -1;     // -1: no RandR
 static bool randrMonitors = false;  // RandR 1.5: monitors can be listed
-// The name of the console's monitor ("" in screen mode), and whether the
-// named monitor has been warned about as missing.
+// The name of the console's monitor ("" in screen mode), how far below its
+// top the console's room begins (the panels it comes down below), and
+// whether the named monitor has been warned about as missing.
 static std::string placedOn;
+static int panelsHeight = 0;
 static bool monitorMissing = false;
 
 static Rect screenRect() {
@@ -48,8 +50,9 @@ static void refreshMonitors() {
     monitors = std::move(list);
 }
 
-// Notes the console's monitor (the whole screen in screen mode) and the
-// frame's span on it; no request yet.
+// Notes the console's room on its monitor (the whole screen in screen
+// mode): below the panels with belowPanels; and the frame's span on it; no
+// request yet.
 static void placeOn(size_t index) {
     if (console.monitor.mode == MonitorMode::WholeScreen) {
         console.area = screenRect();
@@ -58,6 +61,9 @@ static void placeOn(size_t index) {
         console.area = monitors[index].area;
         placedOn = monitors[index].name;
     }
+    panelsHeight = topOfRoom(console.area) - console.area.y;
+    console.area.y += panelsHeight;
+    console.area.height -= panelsHeight;
     console.span = consoleSpan(console.area, console.xOffset, console.screenWidth);
 }
 
@@ -107,6 +113,10 @@ bool monitorsChanged(XEvent& event) {
         nullptr))
         XRRUpdateConfiguration(&more);
     refreshMonitors();
+    return placeShownAgain();
+}
+
+bool placeShownAgain() {
     // A hidden console stays parked out of sight and is placed at its next show.
     if (loop.hidden) return false;
     std::optional<size_t> index = findMonitor(monitors, placedOn);
@@ -140,6 +150,8 @@ void placeForShow() {
 
 int shownY() { return console.area.y; }
 
+int shownBelowTop() { return panelsHeight; }
+
 // Parked one frame height above the screen's top edge, whatever the
 // monitor: out of sight on every monitor. The slide down starts as far
 // above its monitor's top.
@@ -151,5 +163,5 @@ bool slideCrossesMonitor() {
     if (console.monitor.mode == MonitorMode::WholeScreen) return false;
     const size_t own = findMonitor(monitors, placedOn).value_or(monitors.size());
     return slideCrossesOther(monitors, own, console.span, shownY(),
-                             console.height + console.handleWidth);
+                             console.height + console.handleWidth + panelsHeight);
 }

@@ -52,10 +52,39 @@ size_t chooseMonitor(const std::vector<Monitor>& monitors, const MonitorSetting&
     return primary;
 }
 
-Span consoleSpan(const Rect& monitor, int xOffset, int screenWidth) {
+int shareOf(int extent, int percent) {
+    return static_cast<int>((static_cast<long long>(extent) * percent + 50) / 100);
+}
+
+Span consoleSpan(const Rect& monitor, Length xOffset, Length screenWidth) {
+    const int width = std::clamp(monitor.width, 1, kMaxExtent);
+    const long long offset = xOffset.percent ? shareOf(width, xOffset.value) : xOffset.value;
     // Kept within the X protocol's 16-bit coordinates, which would wrap.
-    const int x = std::clamp(monitor.x + xOffset, -kMaxExtent - 1, kMaxExtent);
-    return {x, screenWidth > 0 ? screenWidth : std::clamp(monitor.width, 1, kMaxExtent)};
+    const int x = static_cast<int>(std::clamp(monitor.x + offset, -kMaxExtent - 1LL, kMaxExtent + 0LL));
+    return {x, screenWidth.percent ? std::max(shareOf(width, screenWidth.value), 1) : screenWidth.value};
+}
+
+int consoleRows(Length consoleHeight, int room, int handleWidth, int heightInc) {
+    if (!consoleHeight.percent) return consoleHeight.value;
+    return std::max((shareOf(room, consoleHeight.value) - handleWidth) / std::max(heightInc, 1), 1);
+}
+
+std::optional<TopStrut> topStrut(const long* values, unsigned long count, int screenWidth) {
+    // _NET_WM_STRUT_PARTIAL: left, right, top, bottom, then the start and
+    // end of each: the top's x range is at 8 and 9.
+    if (count < 4 || values[2] <= 0) return std::nullopt;
+    auto coordinate = [](long v) { return static_cast<int>(std::clamp<long>(v, 0, kMaxExtent)); };
+    if (count >= 12) return TopStrut{coordinate(values[2]), coordinate(values[8]), coordinate(values[9])};
+    return TopStrut{coordinate(values[2]), 0, std::max(screenWidth - 1, 0)};
+}
+
+int topBelowPanels(const Rect& monitor, const std::vector<TopStrut>& struts) {
+    int top = monitor.y;
+    for (const TopStrut& s : struts)
+        if (s.left < monitor.x + monitor.width && s.right >= monitor.x && s.bottom > monitor.y &&
+            s.bottom < monitor.y + monitor.height)
+            top = std::max(top, s.bottom);
+    return top;
 }
 
 bool slideCrossesOther(const std::vector<Monitor>& monitors, size_t own, Span span, int top,

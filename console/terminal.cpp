@@ -8,6 +8,7 @@
 
 #include "console/command.h"
 #include "console/console.h"
+#include "console/placement.h"
 #include "interaction/interaction.h"
 
 // How long a terminal may take to show its window before we give up.
@@ -21,6 +22,12 @@ void buildCommand(int argc, char** argv) {
 }
 
 long long terminalAgeMs() { return monotonicMs() - launchedAtMs; }
+
+int heightFromSettings() {
+    const int rows =
+        consoleRows(console.consoleHeight, console.area.height, console.handleWidth, console.heightInc);
+    return initialHeight(console.heightInc, rows, console.handleWidth);
+}
 
 // The frame's substructure events, and no other: a mask would take the
 // root's structure events too (a new screen size, monitors set or deleted),
@@ -96,7 +103,7 @@ Launch launchTerminal(bool firstLaunch) {
         XFree(hints);
     }
     if (firstLaunch) {
-        console.height = initialHeight(console.heightInc, console.consoleHeight, console.handleWidth);
+        console.height = heightFromSettings();
         console.chosenHeight = console.height;
     }
 

@@ -19,13 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int height = in.ConsumeIntegralInRange(1, maxHeight);
     const int stepSize = in.ConsumeIntegral<int>();
     const int row = in.ConsumeIntegralInRange(1, kMaxExtent);
-    const int hiddenY = -(height + handleWidth);
+    // Below panels the slide starts higher by their height.
+    const int drop = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, kMaxExtent) : 0;
+    const int hiddenY = -(height + handleWidth + drop);
 
     // A slide always ends, in few steps, on the right side of its end.
     const int step = slideStep(height, stepSize);
     FUZZ_CHECK(step >= 0 && step <= height);
     for (int start : {hiddenY, 0}) {
-        std::vector<int> ys = slidePositions(start, height, handleWidth, stepSize);
+        std::vector<int> ys = slidePositions(start, height, handleWidth, stepSize, drop);
         FUZZ_CHECK(ys.empty() == (step == 0));
         if (ys.empty()) continue;
         FUZZ_CHECK(ys.size() <= static_cast<size_t>(-hiddenY / step + 2));

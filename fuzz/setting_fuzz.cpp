@@ -1,4 +1,4 @@
-// Fuzz target: integer setting values, the program name from argv[0] and the search for -h.
+// Fuzz target: integer and length setting values, the program name from argv[0] and the search for -h.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -24,6 +24,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reference = std::clamp(reference, static_cast<long>(INT_MIN), static_cast<long>(INT_MAX));
     FUZZ_CHECK(settingInt(text.c_str(), fallback) == reference);
     FUZZ_CHECK(settingInt(nullptr, fallback) == fallback);
+
+    // A length: a percentage when the last character but blanks is '%',
+    // clamped into its range; otherwise the number, clamped into its own.
+    const size_t last = text.find_last_not_of(" \t\n\v\f\r");
+    const bool percent = last != std::string::npos && text[last] == '%';
+    const int lowest = fallback < 0 ? fallback : -1, lowestPercent = fallback & 1;
+    const Length length = settingLength(text.c_str(), fallback, lowest, 32767, lowestPercent);
+    FUZZ_CHECK(length.percent == percent);
+    if (percent)
+        FUZZ_CHECK(length.value == std::clamp(static_cast<int>(reference), lowestPercent, 100));
+    else
+        FUZZ_CHECK(length.value == std::clamp(static_cast<int>(reference), lowest, 32767));
+    FUZZ_CHECK(settingLength(nullptr, fallback, lowest, 32767, 1) ==
+               (Length{std::min(fallback, 32767), false}));
 
     std::vector<std::string> args;
     while (in.remaining_bytes() > 0 && args.size() < 64)

@@ -9,11 +9,11 @@ int slideStep(int height, int stepSize) {
     return static_cast<int>(std::min<long long>(step, std::max(height, 1)));
 }
 
-std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize) {
+std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize, int drop) {
     std::vector<int> positions;
     int step = slideStep(height, stepSize);
     if (step <= 0) return positions;
-    const int hiddenY = -(height + handleWidth);
+    const int hiddenY = -(height + handleWidth + drop);
     if (start == 0) step = -step;
     int y = start;
     do {

@@ -11,8 +11,10 @@ int slideStep(int height, int stepSize);
 
 // The frame's y after each animated move of a slide that begins at start:
 // from the hidden position down to the last position short of 0, or from 0
-// up to the first position past the hidden one. Empty when not animated.
-std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize);
+// up to the first position past the hidden one. The hidden position is one
+// frame height above drop, the distance from the top of the console's
+// monitor down to its shown top. Empty when not animated.
+std::vector<int> slidePositions(int start, int height, int handleWidth, int stepSize, int drop = 0);
 
 // Longest a whole slide may take: without a compositing manager the slide
 // down holds the server grabbed, and every other client, the keyboard

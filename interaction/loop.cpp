@@ -80,10 +80,11 @@ static void terminalGone() {
     focusRelaunchedTerminal(hadFocus);
 }
 
-static void onMonitorChange(XEvent& event) {
+// The monitors or the panels changed: a shown console is fitted to its new place.
+static void onPlaceChange(XEvent& event, bool (*changed)(XEvent&)) {
     const Span before = console.span;
     const int topBefore = shownY();
-    if (!monitorsChanged(event)) return;
+    if (!changed(event)) return;
     fitToPlacement(before, topBefore, true);
     // Moved or resized past a resting pointer, the frame gets crossings
     // that are not the user's doing.
@@ -123,6 +124,10 @@ void runEventLoop() {
     XEvent event;
     for (;;) {
         if (!nextEvent(&event)) continue;
+        if (isPanelEvent(event)) {
+            onPlaceChange(event, panelsChanged);
+            continue;
+        }
         switch (event.type) {
             case KeyPress:
                 onKeyPress(event.xkey);
@@ -155,7 +160,7 @@ void runEventLoop() {
                 break;
             default:
                 noteCompositorChange(event);
-                if (isMonitorEvent(event)) onMonitorChange(event);
+                if (isMonitorEvent(event)) onPlaceChange(event, monitorsChanged);
                 break;
         }
     }

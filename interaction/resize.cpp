@@ -14,12 +14,19 @@ static void resizeConsole() {
                   console.height + console.handleWidth);
 }
 
+// Whether the size keys or the handle have set the height: a share of the
+// monitor in consoleHeight is worked out on each monitor until then.
+static bool heightSet = false;
+
 void applySizeKeys(const SizePress& press) {
     SizeState state{console.height, loop.savedHeight, loop.fullScreen};
     // Full screen is the height of the console's monitor.
     state = applySizeKey(state, press, console.heightInc, console.area.height, maxHeight());
     // Outside full screen the size keys set the height the user chose.
-    if (!loop.fullScreen && !state.fullScreen) console.chosenHeight = state.height;
+    if (!loop.fullScreen && !state.fullScreen) {
+        console.chosenHeight = state.height;
+        heightSet = true;
+    }
     console.height = state.height;
     loop.savedHeight = state.savedHeight;
     loop.fullScreen = state.fullScreen;
@@ -46,7 +53,10 @@ void dragResize() {
         int height = dragHeight(event.xmotion.y - shownY(), console.heightInc, console.height, maxHeight());
         if (height == console.height) continue;
         console.height = height;
-        if (!loop.fullScreen) console.chosenHeight = height;
+        if (!loop.fullScreen) {
+            console.chosenHeight = height;
+            heightSet = true;
+        }
         resizeConsole();
         XSync(dpy, False);
     }
@@ -66,6 +76,7 @@ void fitToPlacement(Span before, int topBefore, bool shown) {
     // when shown, parked above the screen otherwise. On one monitor that
     // never changes, this sends nothing.
     const int heightBefore = console.height;
+    if (console.consoleHeight.percent && !heightSet) console.chosenHeight = heightFromSettings();
     SizeState state{console.height, loop.savedHeight, loop.fullScreen};
     state = fitToMonitor(state, console.chosenHeight, fittedTo, console.area.height, console.handleWidth,
                          console.heightInc);

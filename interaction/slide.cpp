@@ -12,11 +12,14 @@ static bool animated() {
 
 static void moveFrame(int y) { XMoveWindow(console.display, console.frameWin, console.span.x, y); }
 
-// The frame's positions on the way (counted from the monitor's top: the
-// slide down comes from just above it); none when the console jumps.
-static std::vector<int> slidePath(int start) {
+// The frame's positions on the way, counted from the console's top: the
+// slide comes down from just above its monitor, over the panels there. None
+// when the console jumps.
+static std::vector<int> slidePath(bool down) {
     if (!animated()) return {};
-    return slidePositions(start, console.height, console.handleWidth, console.stepSize);
+    const int drop = shownBelowTop(), frameHeight = console.height + console.handleWidth;
+    return slidePositions(down ? -(frameHeight + drop) : 0, console.height, console.handleWidth,
+                          console.stepSize, drop);
 }
 
 static void pauseStep(const std::vector<int>& path) {
@@ -43,7 +46,7 @@ void showConsole(Time when) {
     fitToPlacement(before, topBefore, false);
     if (!raiseForShow(when)) return;
     loop.hidden = false;
-    const std::vector<int> path = slidePath(hiddenY());
+    const std::vector<int> path = slidePath(true);
     // Other clients stand still while the console comes down, except a
     // compositing manager: held up too, it would paint none of the steps,
     // and the console would appear all at once at the end.
@@ -76,7 +79,7 @@ void hideConsole(Time when) {
     // The focus goes back only if it is still ours; if the user has moved
     // it elsewhere meanwhile, it stays there.
     returnFocus(when);
-    slideFrame(slidePath(0), 0);
+    slideFrame(slidePath(false), 0);
     moveFrame(hiddenY());
     settleHide();
     loop.hidden = true;

@@ -25,7 +25,9 @@ struct Span {
 // The root window's events, selected in one place (a second XSelectInput on
 // the root would replace the first): the root's ConfigureNotify tells of a
 // new screen size and of monitors set or deleted; property changes announce
-// workspace switches and "show desktop".
+// workspace switches and "show desktop". With belowPanels, SubstructureNotify
+// too: the root's children come and go, which may be panels where no window
+// manager lists its clients.
 constexpr long kRootEvents = StructureNotifyMask | PropertyChangeMask;
 
 // Everything the console knows: the X connection, the settings read from
@@ -39,15 +41,16 @@ struct ConsoleState {
     Cursor resizeCursor = None;
 
     // Settings, each named after its X resource.
-    int screenWidth = 0;  // 0 when absent: the monitor's width
+    Length screenWidth{100, true};
     const char* handleColor = "grey70";
     int handleWidth = 3;
-    int consoleHeight = 10;
-    int xOffset = 0;
+    Length consoleHeight{10, false};  // rows, or a share of the monitor's height
+    Length xOffset{0, false};
     int aniDelay = 40;
     int stepSize = 1;
     int restart = 0;
-    int refocus = 0;  // the toggle takes a lost focus back before it hides
+    int refocus = 0;      // the toggle takes a lost focus back before it hides
+    int belowPanels = 0;  // shown below the panels at the monitor's top
     const char* term = "xterm";
     MonitorSetting monitor;
 
@@ -66,8 +69,9 @@ struct ConsoleState {
     int height = 0;        // pixel height of the terminal window
     int chosenHeight = 0;  // the height the user chose, before fitting
     std::string command;   // shell command that launches the terminal
-    // The console's monitor (the whole screen in screen mode) and the
-    // frame's left and width on it.
+    // The console's monitor (the whole screen in screen mode), less the
+    // panels over its top with belowPanels, and the frame's left and width
+    // on it.
     Rect area;
     Span span;
 

@@ -51,8 +51,10 @@ int main(int argc, char** argv) {
     console.resizeCursor = XCreateFontCursor(console.display, XC_double_arrow);
 
     readSettings();
-    XSelectInput(console.display, console.root, kRootEvents);
+    XSelectInput(console.display, console.root,
+                 kRootEvents | (console.belowPanels ? SubstructureNotifyMask : NoEventMask));
     watchDesktop();
+    watchPanels();
     watchMonitors();
     createFrame();
     watchCompositor();

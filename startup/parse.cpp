@@ -3,6 +3,7 @@
 
 #include <X11/X.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -32,6 +33,14 @@ int settingInt(const char* text, int fallback) {
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;
     return static_cast<int>(value);
+}
+
+Length settingLength(const char* text, int fallback, int lowest, int highest, int lowestPercent) {
+    if (!text) return {std::clamp(fallback, lowest, highest), false};
+    const char* end = text + std::strlen(text);
+    while (end > text && std::isspace(static_cast<unsigned char>(end[-1]))) --end;
+    if (end > text && end[-1] == '%') return {std::clamp(settingInt(text, 0), lowestPercent, 100), true};
+    return {std::clamp(settingInt(text, fallback), lowest, highest), false};
 }
 
 Hotkey parseHotkey(std::string_view spec) {
@@ -64,9 +73,10 @@ unsigned numLockMaskFrom(const unsigned char* modifiermap, int maxKeypermod, uns
     return mask;
 }
 
-MonitorSetting parseMonitorSetting(const char* value, bool xOffsetPresent, bool screenWidthPresent) {
+MonitorSetting parseMonitorSetting(const char* value, bool xOffsetInPixels, bool screenWidthInPixels) {
     if (!value)
-        return {(xOffsetPresent || screenWidthPresent) ? MonitorMode::WholeScreen : MonitorMode::Pointer, ""};
+        return {(xOffsetInPixels || screenWidthInPixels) ? MonitorMode::WholeScreen : MonitorMode::Pointer,
+                ""};
     if (std::strcmp(value, "pointer") == 0) return {MonitorMode::Pointer, ""};
     if (std::strcmp(value, "primary") == 0) return {MonitorMode::Primary, ""};
     if (std::strcmp(value, "screen") == 0) return {MonitorMode::WholeScreen, ""};

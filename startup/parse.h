@@ -38,6 +38,19 @@ bool asksForUsage(int argc, char* const* argv);
 // instead of overflowing; fallback when the resource is absent.
 int settingInt(const char* text, int fallback);
 
+// A size or offset setting: pixels (rows for consoleHeight), or a share in
+// percent of the monitor the console comes down on.
+struct Length {
+    int value = 0;
+    bool percent = false;
+    bool operator==(const Length&) const = default;
+};
+
+// A setting whose last character but blanks is '%' is a percentage: its
+// number, as settingInt reads it, clamped into lowestPercent..100. Any other
+// is a number clamped into lowest..highest; fallback when absent.
+Length settingLength(const char* text, int fallback, int lowest, int highest, int lowestPercent);
+
 // The monitor resource: the pointer's monitor, the primary one, one by
 // name, or the whole screen as one strip.
 enum class MonitorMode { Pointer, Primary, Named, WholeScreen };
@@ -48,9 +61,9 @@ struct MonitorSetting {
 };
 
 // The monitor resource's value (nullptr when absent). Without it, resource
-// files that set xOffset or screenWidth were written in whole-screen
-// coordinates, and keep the whole screen.
-MonitorSetting parseMonitorSetting(const char* value, bool xOffsetPresent, bool screenWidthPresent);
+// files that set xOffset or screenWidth in pixels were written in
+// whole-screen coordinates, and keep the whole screen.
+MonitorSetting parseMonitorSetting(const char* value, bool xOffsetInPixels, bool screenWidthInPixels);
 
 struct Hotkey {
     unsigned mask = 0;

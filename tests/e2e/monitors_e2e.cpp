@@ -4,6 +4,8 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,8 +75,14 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
         int x, y, width;  // where the console comes down
         bool slides;
         std::string err;
+        // When set, the terminal's height is the whole rows (one at least)
+        // that fit into this many pixels with the handle.
+        int rowsIn = 0;
     };
     const std::string missing = "dropcon: monitor: no monitor named \"DP-9\", using the primary one\n";
+    const std::string kShares =
+        "dropcon.xOffset: 25%\ndropcon.screenWidth: 50%\ndropcon.consoleHeight: 50%\n";
+    const std::string kCentred = "dropcon.xOffset: 10%\ndropcon.screenWidth: 80%\n";
     const Row rows[] = {
         {"pointer on A", 3200, 1080, kSideBySide, "", 500, 500, 0, 0, 1920, true, ""},
         {"pointer on B", 3200, 1080, kSideBySide, "", 2500, 500, 1920, 0, 1280, true, ""},
@@ -97,6 +105,14 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
         {"stacked, pointer on the lower: no slide across the upper", 1920, 2160, kStacked, "", 500, 1500, 0,
          1080, 1920, false, ""},
         {"one monitor", 1280, 900, {}, "", 700, 500, 0, 0, 1280, true, ""},
+        // Shares of the monitor it comes down on, which keep it on a monitor.
+        {"shares of A", 3200, 1080, kSideBySide, kShares, 500, 500, 480, 0, 960, true, "", 540},
+        {"shares of B", 3200, 1080, kSideBySide, kShares, 2500, 500, 2240, 0, 640, true, "", 512},
+        {"centred on A", 3200, 1080, kSideBySide, kCentred, 500, 500, 192, 0, 1536, true, ""},
+        {"centred on B", 3200, 1080, kSideBySide, kCentred, 2500, 500, 2048, 0, 1024, true, ""},
+        {"percentages out of range: clamped", 3200, 1080, kSideBySide,
+         "dropcon.xOffset: -5%\ndropcon.screenWidth: 250%\ndropcon.consoleHeight: 150%\n", 2500, 500, 1920, 0,
+         1280, true, "", 1024},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -110,6 +126,9 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
         EXPECT_EQ(c.frame().width, row.width);
         EXPECT_EQ(c.terminal().width, row.width);
         const int height = c.terminal().height, parked = -(height + 3);
+        if (row.rowsIn) {
+            EXPECT_EQ(height, std::max((row.rowsIn - 3) / c.rowHeight(), 1) * c.rowHeight());
+        }
         // It comes down from just above its monitor's top, or jumps there
         // when sliding would cross another monitor.
         std::vector<int> down =
@@ -129,6 +148,72 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
         EXPECT_EQ(watch.ys(), up);
         EXPECT_EQ(focusOf(s.dpy()), s.app());
         EXPECT_EQ(c.process.err(), row.err);
+        EXPECT_TRUE(c.process.running());
+    }
+}
+
+TEST(Monitors, BelowThePanelsAtTheTopOfItsMonitor) {
+    struct Panel {
+        int left, width, bottom;
+    };
+    struct Row {
+        const char* what;
+        int screenWidth, screenHeight;
+        std::vector<MonitorSpec> monitors;
+        std::vector<Panel> panels;  // stand-ins, up before the console
+        bool tint2;                 // under openbox, up after the console
+        MonitorSpec on;             // where the pointer is and the console comes down
+        int top;
+    };
+    const MonitorSpec kOne{"", 0, 0, 1280, 900};
+    const std::vector<Panel> kPanelsOnAAndB{{0, 1920, 30}, {1920, 1280, 96}};
+    const Row rows[] = {
+        {"a panel on one monitor", 1280, 900, {}, {{0, 1280, 30}}, false, kOne, 30},
+        {"panels on A and B, on B", 3200, 1080, kBLower, kPanelsOnAAndB, false, kLowB, 96},
+        {"panels on A and B, on A", 3200, 1080, kBLower, kPanelsOnAAndB, false, kA, 30},
+        {"tint2 under openbox", 1280, 900, {}, {}, true, kOne, kTint2Height},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<Window> panels;
+        xt::Setup setup =
+            heads(row.screenWidth, row.screenHeight, row.monitors,
+                  "dropcon.aniDelay: 1\ndropcon.belowPanels: 1\n", row.tint2 ? Wm::openbox : Wm::none);
+        setup.setUp = [&](XServer& server) {
+            for (const Panel& p : row.panels)
+                panels.push_back(makePanel(server.dpy(), p.left, p.width, p.bottom));
+        };
+        Scene s(setup);
+        Console& c = s.c();
+        Display* dpy = s.dpy();
+        ASSERT_TRUE(c.ready()) << c.process.err();
+        // A panel that comes while the console is hidden counts from the next show.
+        std::unique_ptr<Process> tint2 = row.tint2 ? startTint2(s.server) : nullptr;
+        movePointer(dpy, row.on.x + row.on.width / 2, row.on.y + row.on.height / 2);
+        Watcher watch(s.server, c.frameWin);
+        ASSERT_TRUE(showAt(s, row.on.x, row.top)) << "frame at " << c.frame().x << "," << c.frame().y;
+        EXPECT_EQ(c.frame().width, row.on.width);
+        // It slides in from above its monitor, over the panels.
+        const int height = c.terminal().height, parked = -(height + 3);
+        const std::vector<int> down = shifted(slideMoves(height, true, row.top - row.on.y), row.top, row.top);
+        ASSERT_TRUE(watch.waitUntil([&] { return positions(watch, parked).size() >= down.size(); }));
+        EXPECT_EQ(positions(watch, parked), down);
+
+        // Full screen is the room below the panels.
+        const int room = row.on.y + row.on.height - row.top;
+        pressKeys(dpy, kFull);
+        EXPECT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == room && c.frame().y == row.top; }))
+            << c.terminal().height;
+        pressKeys(dpy, kFull);
+        EXPECT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == height; })) << c.terminal().height;
+
+        // A panel's strut removed while the console is shown: up to its monitor's top.
+        if (!panels.empty()) {
+            for (Window panel : panels) setStrut(dpy, panel, 0, 0, 0);
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().y == row.on.y; })) << c.frame().y;
+        }
+        ASSERT_TRUE(hide(s));
+        EXPECT_EQ(c.process.err(), "");
         EXPECT_TRUE(c.process.running());
     }
 }

@@ -12,8 +12,8 @@ Atom atom(Display* dpy, const char* name) { return XInternAtom(dpy, name, False)
 
 int ignoreError(Display*, XErrorEvent*) { return 0; }
 
-// A CARDINAL or WINDOW property of a window, or -1 when unset.
-long windowLong(Display* dpy, long window, const char* name, Atom type) {
+// A CARDINAL or WINDOW property of a window (its item at index), or -1 when unset.
+long windowLong(Display* dpy, long window, const char* name, Atom type, long index = 0) {
     XSync(dpy, False);
     XErrorHandler previous = XSetErrorHandler(ignoreError);  // the window may be gone
 
@@ -22,7 +22,7 @@ long windowLong(Display* dpy, long window, const char* name, Atom type) {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     long value = -1;
-    if (XGetWindowProperty(dpy, static_cast<Window>(window), atom(dpy, name), 0, 1, False, type, &actual,
+    if (XGetWindowProperty(dpy, static_cast<Window>(window), atom(dpy, name), index, 1, False, type, &actual,
                            &format, &count, &after, &data) == Success &&
         data && count == 1 && format == 32)
         value = *reinterpret_cast<long*>(data);
@@ -32,8 +32,8 @@ long windowLong(Display* dpy, long window, const char* name, Atom type) {
     return value;
 }
 
-long rootLong(Display* dpy, const char* name, Atom type) {
-    return windowLong(dpy, static_cast<long>(DefaultRootWindow(dpy)), name, type);
+long rootLong(Display* dpy, const char* name, Atom type, long index = 0) {
+    return windowLong(dpy, static_cast<long>(DefaultRootWindow(dpy)), name, type, index);
 }
 
 // The server's time now, as the stamp of a property change: a pager stamps
@@ -260,6 +260,41 @@ void AppWindow::centre(int& x, int& y) const {
     XGetWindowAttributes(dpy, window, &a);
     Window child;
     XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), a.width / 2, a.height / 2, &x, &y, &child);
+}
+
+Window makePanel(Display* dpy, int left, int width, int bottom) {
+    Window panel = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), left, 0, width, bottom, 0, 0, 0x404040);
+    setStrut(dpy, panel, left, width, bottom);
+    XMapWindow(dpy, panel);
+    XSync(dpy, False);
+    return panel;
+}
+
+void setStrut(Display* dpy, Window panel, int left, int width, int bottom) {
+    const Atom partial = atom(dpy, "_NET_WM_STRUT_PARTIAL");
+    if (bottom == 0) {
+        XDeleteProperty(dpy, panel, partial);
+    } else {
+        // left, right, top, bottom, then the start and end of each edge's.
+        const long strut[12] = {0, 0, bottom, 0, 0, 0, 0, 0, left, left + width - 1, 0, 0};
+        XChangeProperty(dpy, panel, partial, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(strut), 12);
+    }
+    XSync(dpy, False);
+}
+
+std::unique_ptr<Process> startTint2(const XServer& server) {
+    const std::string dir = tempDir();
+    writeFile(dir + "/tint2rc", "panel_items = T\npanel_size = 100% " + std::to_string(kTint2Height) +
+                                    "\npanel_position = top center horizontal\nstrut_policy = follow_size\n");
+    auto tint2 = std::make_unique<Process>(std::vector<std::string>{"tint2", "-c", dir + "/tint2rc"},
+                                           consoleEnv(server, {"HOME=" + dir}));
+    // The window manager announces the room the panel leaves in _NET_WORKAREA (x, y, width, height).
+    Display* dpy = server.dpy();
+    if (!waitUntil(
+            dpy, [&] { return rootLong(dpy, "_NET_WORKAREA", XA_CARDINAL, 1) == kTint2Height; }, 15000))
+        failed("tint2's panel did not come up:\n" + tint2->err());
+    return tint2;
 }
 
 bool isTopLevel(Display* dpy, Window window) {

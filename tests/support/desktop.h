@@ -75,4 +75,15 @@ struct AppWindow {
 // Whether the window is a direct child of the root.
 bool isTopLevel(Display* dpy, Window window);
 
+// A stand-in panel: a mapped top-level window that reserves the rows of the
+// screen above bottom, from x left for width pixels, with
+// _NET_WM_STRUT_PARTIAL, as bars and panels do. setStrut changes the
+// reservation; a bottom of 0 removes it.
+Window makePanel(Display* dpy, int left, int width, int bottom);
+void setStrut(Display* dpy, Window panel, int left, int width, int bottom);
+// tint2 with a panel 30 pixels high across the top, started under a window
+// manager and awaited until that has taken the panel's strut in.
+constexpr int kTint2Height = 30;
+std::unique_ptr<Process> startTint2(const XServer& server);
+
 }  // namespace xt

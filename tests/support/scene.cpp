@@ -25,8 +25,8 @@ XServer& prepared(XServer& server, const Setup& setup) {
 
 int slideStepOf(int height) { return height / 100 + 2; }
 
-std::vector<int> slideMoves(int height, bool down) {
-    const int step = slideStepOf(height), parked = -(height + kHandle);
+std::vector<int> slideMoves(int height, bool down, int drop) {
+    const int step = slideStepOf(height), parked = -(height + kHandle + drop);
     std::vector<int> ys;
     for (int y = down ? parked : 0;;) {
         y += down ? step : -step;

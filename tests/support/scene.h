@@ -33,8 +33,10 @@ constexpr int kRows = 10;
 // is put at its end. The default console of 10 rows of 13 pixels: down from
 // -133 by 3 to -130, -127, ..., -1 and then 0; up to -3, ..., -132, -135 and
 // then -133. slideMoves leaves the end out.
+// Below panels drop pixels high, the slide comes from and goes to one frame
+// height above the monitor, drop above the console's top.
 int slideStepOf(int height);
-std::vector<int> slideMoves(int height, bool down);
+std::vector<int> slideMoves(int height, bool down, int drop = 0);
 std::vector<int> slide(int height, bool down);
 
 using Command = std::vector<std::string>;

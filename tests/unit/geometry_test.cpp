@@ -42,6 +42,18 @@ TEST(SlidePositions, UpFromZeroEndsFirstPastTheHiddenPosition) {
     EXPECT_EQ(tall.back(), -913);
 }
 
+TEST(SlidePositions, BelowPanelsFromAboveTheMonitorAndBackThere) {
+    // A 30-pixel panel: the frame comes down from above the monitor's top,
+    // over the panel, in steps of the same size.
+    auto down = slidePositions(-203, 170, 3, 1, 30);
+    ASSERT_EQ(down.size(), 67u);
+    EXPECT_EQ(down.front(), -200);
+    EXPECT_EQ(down.back(), -2);
+    auto up = slidePositions(0, 170, 3, 1, 30);
+    ASSERT_EQ(up.size(), 68u);
+    EXPECT_EQ(up.back(), -204);
+}
+
 TEST(SlidePositions, HugeStepStaysWithinOneFrameHeight) {
     auto down = slidePositions(-173, 170, 3, 2000000000);
     EXPECT_EQ(down, std::vector<int>{-3});

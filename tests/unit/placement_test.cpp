@@ -73,10 +73,80 @@ TEST(Placement, WhichMonitor) {
     }
 }
 
-TEST(Placement, SpanStaysWithinTheProtocolsCoordinates) {
-    EXPECT_EQ(consoleSpan({1920, 56, 1280, 1024}, 40, 0), (Span{1960, 1280}));
-    EXPECT_EQ(consoleSpan({1920, 56, 1280, 1024}, 32767, 600), (Span{32767, 600}));
-    EXPECT_EQ(consoleSpan({0, 0, 1280, 1024}, -32768, 0), (Span{-32768, 1280}));
+TEST(Placement, SpanInPixelsOrShares) {
+    const Length all{100, true};
+    struct Row {
+        const char* what;
+        Rect monitor;
+        Length xOffset, screenWidth;
+        Span expected;
+    } rows[] = {
+        {"the monitor's width", kB.area, {40, false}, all, {1960, 1280}},
+        {"within the protocol's coordinates", kB.area, {32767, false}, {600, false}, {32767, 600}},
+        {"leftwards within them", {0, 0, 1280, 1024}, {-32768, false}, all, {-32768, 1280}},
+        {"a share of A's width", kA.area, {25, true}, {50, true}, {480, 960}},
+        {"a share of B's width", kB.area, {25, true}, {50, true}, {2240, 640}},
+        {"centred on A", kA.area, {10, true}, {80, true}, {192, 1536}},
+        {"centred on B", kB.area, {10, true}, {80, true}, {2048, 1024}},
+        {"to the nearest pixel", {0, 0, 1366, 768}, {10, true}, {80, true}, {137, 1093}},
+        {"a share with pixels", kB.area, {5, false}, {50, true}, {1925, 640}},
+        {"at least one pixel", {0, 0, 40, 30}, {100, true}, {1, true}, {40, 1}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(consoleSpan(row.monitor, row.xOffset, row.screenWidth), row.expected);
+    }
+}
+
+TEST(Placement, RowsOfConsoleHeight) {
+    struct Row {
+        Length consoleHeight;
+        int room, handle, rowHeight, expected;
+    } rows[] = {
+        {{80, false}, 600, 3, 17, 80},   // rows as set, whatever the room
+        {{50, true}, 1080, 3, 17, 31},   // (540 - 3) / 17
+        {{50, true}, 1024, 3, 17, 29},   // (512 - 3) / 17
+        {{100, true}, 1080, 3, 17, 63},  // all of it: the rows that fit with the handle
+        {{1, true}, 600, 3, 17, 1},      // at least one row
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(consoleRows(r.consoleHeight, r.room, r.handle, r.rowHeight), r.expected)
+            << r.consoleHeight.value << (r.consoleHeight.percent ? "%" : "") << " of " << r.room;
+}
+
+TEST(Placement, TopStrutOfAPanel) {
+    const long partial[12] = {0, 0, 30, 0, 0, 0, 0, 0, 1920, 3199, 0, 0};
+    const long plain[4] = {0, 0, 24, 0};
+    const long bottomOnly[12] = {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919};
+    EXPECT_EQ(topStrut(partial, 12, 3200), (TopStrut{30, 1920, 3199}));
+    EXPECT_EQ(topStrut(plain, 4, 3200), (TopStrut{24, 0, 3199}));  // across the screen
+    EXPECT_EQ(topStrut(bottomOnly, 12, 3200), std::nullopt);
+    EXPECT_EQ(topStrut(plain, 3, 3200), std::nullopt);
+}
+
+TEST(Placement, TopBelowPanels) {
+    const Rect a = kA.area, lowB = kB.area;  // B at y 56
+    const Rect lower{0, 1080, 1920, 1080};   // below another
+    struct Row {
+        const char* what;
+        Rect monitor;
+        std::vector<TopStrut> struts;
+        int top;
+    } rows[] = {
+        {"no panel", a, {}, 0},
+        {"a panel across A", a, {{30, 0, 1919}}, 30},
+        {"the lowest of two", a, {{30, 0, 1919}, {45, 100, 300}}, 45},
+        {"a panel on B only", a, {{90, 1920, 3199}}, 0},
+        {"a panel on B, on B", lowB, {{90, 1920, 3199}}, 90},
+        {"a panel across the screen ends above B", lowB, {{30, 0, 3199}}, 56},
+        {"its last column on B", lowB, {{90, 1000, 1920}}, 90},
+        {"on the monitor above", lower, {{30, 0, 1919}}, 1080},
+        {"down to the monitor's bottom", a, {{1080, 0, 1919}}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(topBelowPanels(row.monitor, row.struts), row.top);
+    }
 }
 
 TEST(Placement, FittedHeight) {
