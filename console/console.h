@@ -52,6 +52,18 @@ Launch launchTerminal(bool firstLaunch);
 // The height consoleHeight gives in the console's room, in whole rows.
 int heightFromSettings();
 long long terminalAgeMs();
+// The row height the terminal's size hints give now: 0 when they give
+// none, -1 when its window has gone.
+int hintedRowHeight();
+// Every resize of the terminal goes through here, at the console's width,
+// so that its echo can be told from a change the terminal makes itself:
+// the last request's serial and the size it asked for.
+struct AskedSize {
+    unsigned long serial = 0;
+    int width = 0, height = 0;
+};
+void resizeTerminal(int height);
+AskedSize lastTerminalResize();
 
 // The terminal's process: the command run in the shell's foreground, in a
 // process group of its own; every ended child collected; how the shell

@@ -83,7 +83,9 @@ bool startTerminal(const std::string& command) {
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
 #ifdef __linux__
-        prctl(PR_SET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);  // the default again
+        // The slack we were started with, which the terminal would have had.
+        if (console.timerSlackNs > 0)
+            prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(console.timerSlackNs), 0UL, 0UL, 0UL);
 #endif
         execl("/bin/sh", "sh", "-c", foreground.c_str(), static_cast<char*>(nullptr));
         _exit(127);

@@ -2,6 +2,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -85,6 +86,44 @@ static Launch awaitTerminalWindow() {
     }
 }
 
+// Set when the terminal's window has gone by the time its hints are read,
+// and the handler that errors about anything else go to meanwhile.
+static bool windowGone = false;
+static XErrorHandler otherErrors = nullptr;
+
+int hintedRowHeight() {
+    Display* dpy = console.display;
+    // Read after every change the terminal makes, and it may have ended
+    // since (its unmap still queued): an error about its window then is
+    // expected. Those of other requests still in flight are reported.
+    windowGone = false;
+    otherErrors = XSetErrorHandler([](Display* display, XErrorEvent* error) {
+        if (error->resourceid != console.termWin) return otherErrors(display, error);
+        windowGone = true;
+        return 0;
+    });
+    int heightInc = 0;
+    if (XSizeHints* hints = XAllocSizeHints()) {
+        long supplied = 0;
+        // Zero-filled: no hints at all give no row height either.
+        XGetWMNormalHints(dpy, console.termWin, hints, &supplied);
+        heightInc = std::max(hints->height_inc, 0);
+        XFree(hints);
+    }
+    XSetErrorHandler(otherErrors);
+    return windowGone ? -1 : heightInc;
+}
+
+// The console's last resize of the terminal.
+static AskedSize asked;
+
+void resizeTerminal(int height) {
+    asked = {NextRequest(console.display), console.span.width, height};
+    XResizeWindow(console.display, console.termWin, console.span.width, height);
+}
+
+AskedSize lastTerminalResize() { return asked; }
+
 Launch launchTerminal(bool firstLaunch) {
     Display* dpy = console.display;
     launchedAtMs = monotonicMs();
@@ -95,19 +134,21 @@ Launch launchTerminal(bool firstLaunch) {
     const Launch launch = awaitTerminalWindow();
     if (launch != Launch::adopted) return launch;
     XSetWindowBorderWidth(dpy, console.termWin, 0);
+    // The terminal window's events, all selected here (another XSelectInput
+    // of ours on it would replace these; the terminal's own selection is its
+    // own): its focus changes, and its property changes, for the size hints.
+    // Selected before the hints are read, so that no change is missed.
+    XSelectInput(dpy, console.termWin, FocusChangeMask | PropertyChangeMask);
 
-    if (XSizeHints* hints = XAllocSizeHints()) {
-        long supplied = 0;
-        XGetWMNormalHints(dpy, console.termWin, hints, &supplied);
-        console.heightInc = rowHeight(hints->height_inc);
-        XFree(hints);
-    }
+    // A window already gone leaves the row height as it was: its unmap,
+    // queued, tells the event loop.
+    if (const int hinted = hintedRowHeight(); hinted >= 0) console.heightInc = rowHeight(hinted);
     if (firstLaunch) {
         console.height = heightFromSettings();
         console.chosenHeight = console.height;
     }
 
-    XResizeWindow(dpy, console.termWin, console.span.width, console.height);
+    resizeTerminal(console.height);
     XResizeWindow(dpy, console.frameWin, console.span.width, console.height + console.handleWidth);
     if (firstLaunch) XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
     return Launch::adopted;

@@ -88,9 +88,7 @@ void watchDesktop() {
 }
 
 void watchTerminalFocus() {
-    // Each client selects its own events on a window: this does not disturb
-    // the terminal's own selection.
-    XSelectInput(console.display, console.termWin, FocusChangeMask);
+    // The launch selected its focus events.
     termFocused = false;
 }
 

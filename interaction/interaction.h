@@ -22,6 +22,15 @@ struct SizePress;
 void applySizeKeys(const SizePress& press);
 void dragResize();
 void fitToPlacement(Span before, int topBefore, bool shown);
+// Following the terminal: a change it made to its own size or size hints
+// (the event that told of it, and those queued behind it), and a
+// relaunched terminal's row height (heightIncBefore: the last one's). A
+// terminal that keeps undoing its fits is left alone until resumeFollowing
+// (each show).
+bool isTerminalChange(const XEvent& event);
+void followTerminal(const XEvent& first);
+void followRelaunch(int heightIncBefore);
+void resumeFollowing();
 
 // A compositing manager, followed from start-up on: the slide down grabs
 // the server only without one.

@@ -52,6 +52,7 @@ static void countExitOrGiveUp() {
 }
 
 void startTerminalOrEnd(bool firstLaunch) {
+    const int heightIncBefore = console.heightInc;
     for (;;) {
         const Launch launch = launchTerminal(firstLaunch);
         if (launch == Launch::adopted) break;
@@ -65,6 +66,7 @@ void startTerminalOrEnd(bool firstLaunch) {
         countExitOrGiveUp();
     }
     watchTerminalFocus();
+    if (!firstLaunch) followRelaunch(heightIncBefore);
 }
 
 static void terminalGone() {
@@ -153,14 +155,20 @@ void runEventLoop() {
                 onFocusChange(event.xfocus);
                 break;
             case PropertyNotify:
-                onRootProperty(event.xproperty);
+                if (isTerminalChange(event))
+                    followTerminal(event);
+                else
+                    onRootProperty(event.xproperty);
                 break;
             case UnmapNotify:
                 if (event.xunmap.window == console.termWin) terminalGone();
                 break;
             default:
                 noteCompositorChange(event);
-                if (isMonitorEvent(event)) onPlaceChange(event, monitorsChanged);
+                if (isMonitorEvent(event))
+                    onPlaceChange(event, monitorsChanged);
+                else if (isTerminalChange(event))
+                    followTerminal(event);
                 break;
         }
     }

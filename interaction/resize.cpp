@@ -1,7 +1,9 @@
-// Changing the console's height: the size hotkeys, full-screen, dragging the handle and fitting it to a monitor.
+// The console's height: size keys, full screen, the drag, fitting to a monitor, following the terminal.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include "console/console.h"
+#include "interaction/followrules.h"
 #include "interaction/geometry.h"
 #include "interaction/interaction.h"
 
@@ -9,7 +11,7 @@ static int maxHeight() { return kMaxExtent - console.handleWidth; }
 
 // The terminal first, then the frame around it; the frame's top stays put.
 static void resizeConsole() {
-    XResizeWindow(console.display, console.termWin, console.span.width, console.height);
+    resizeTerminal(console.height);
     XResizeWindow(console.display, console.frameWin, console.span.width,
                   console.height + console.handleWidth);
 }
@@ -70,6 +72,14 @@ void dragResize() {
 // The monitor height the current height was last fitted to.
 static int fittedTo = 0;
 
+// The terminal and the frame at the console's size and place: at the top
+// of its monitor when shown, parked above the screen otherwise.
+static void placeConsole(bool shown) {
+    resizeTerminal(console.height);
+    XMoveResizeWindow(console.display, console.frameWin, console.span.x, shown ? shownY() : hiddenY(),
+                      console.span.width, console.height + console.handleWidth);
+}
+
 void fitToPlacement(Span before, int topBefore, bool shown) {
     // Fits the heights to the monitor just placed on and moves and resizes
     // the frame and the terminal where that changed anything: at its top
@@ -84,7 +94,72 @@ void fitToPlacement(Span before, int topBefore, bool shown) {
     loop.savedHeight = state.savedHeight;
     fittedTo = console.area.height;
     if (console.span == before && console.height == heightBefore && (!shown || shownY() == topBefore)) return;
-    XResizeWindow(console.display, console.termWin, console.span.width, console.height);
-    XMoveResizeWindow(console.display, console.frameWin, console.span.x, shown ? shownY() : hiddenY(),
-                      console.span.width, console.height + console.handleWidth);
+    placeConsole(shown);
+}
+
+// A terminal that keeps undoing the size it is given is not fitted again
+// until the next show or change of row height.
+static FitGuard guard;
+
+void resumeFollowing() { guard = FitGuard{}; }
+
+// The heights after a change of the terminal's, fitted to the console's
+// monitor; the terminal back at the console's width, the frame around it.
+static void refit(int oldInc, int terminalHeight) {
+    SizeState state{console.height, loop.savedHeight, loop.fullScreen};
+    state = followedHeights(state, oldInc, console.heightInc, terminalHeight, console.area.height,
+                            console.handleWidth, maxHeight(), &console.chosenHeight);
+    console.height = state.height;
+    loop.savedHeight = state.savedHeight;
+    fittedTo = console.area.height;
+    heightSet = true;
+    placeConsole(!loop.hidden);
+}
+
+// The terminal's ConfigureNotify (the frame reports it) and every rewrite
+// of its size hints.
+bool isTerminalChange(const XEvent& event) {
+    if (event.type == ConfigureNotify) return event.xconfigure.window == console.termWin;
+    return event.type == PropertyNotify && event.xproperty.window == console.termWin &&
+           event.xproperty.atom == XA_WM_NORMAL_HINTS;
+}
+
+static Bool terminalChange(Display*, XEvent* event, XPointer) { return isTerminalChange(*event); }
+
+// The height of a size the terminal gave itself, still to be taken up
+// (0: none). It waits while the terminal's hints give no row height.
+static int ownHeight = 0;
+
+void followTerminal(const XEvent& first) {
+    // The changes queued behind this one are taken with it: the last
+    // ConfigureNotify tells the terminal's size now.
+    auto take = [](const XEvent& event) {
+        if (event.type != ConfigureNotify) return;
+        const XConfigureEvent& c = event.xconfigure;
+        ownHeight = isOwnEcho(c.serial, c.width, c.height, lastTerminalResize()) ? 0 : c.height;
+    };
+    take(first);
+    XEvent more;
+    while (XCheckIfEvent(console.display, &more, terminalChange, nullptr)) take(more);
+    // Read again at every change: xterm resizes itself (for a new font, for
+    // resize -s) before it writes its hints, and on the way they give a row
+    // height of 0: the real one is still to come, with another rewrite.
+    const int hinted = hintedRowHeight(), oldInc = console.heightInc;
+    if (hinted < 0 || (hinted == 0 && oldInc > 1)) return;
+    if (hinted > 0 && hinted != oldInc) {
+        resumeFollowing();
+        console.heightInc = hinted;
+    } else if (ownHeight == 0 || !fitAgain(guard, monotonicMs())) {
+        ownHeight = 0;
+        return;
+    }
+    refit(oldInc, ownHeight);
+    ownHeight = 0;
+}
+
+void followRelaunch(int heightIncBefore) {
+    ownHeight = 0;
+    if (console.heightInc == heightIncBefore) return;
+    resumeFollowing();
+    refit(heightIncBefore, console.height);
 }

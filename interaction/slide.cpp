@@ -40,6 +40,7 @@ static void slideFrame(const std::vector<int>& path, size_t from) {
 
 void showConsole(Time when) {
     Display* dpy = console.display;
+    resumeFollowing();
     const Span before = console.span;
     const int topBefore = shownY();
     placeForShow();
@@ -68,8 +69,8 @@ void showConsole(Time when) {
     moveFrame(shownY());
     // A resize by one pixel and back makes the terminal redraw itself in
     // full once it is in view.
-    if (console.height > 1) XResizeWindow(dpy, console.termWin, console.span.width, console.height - 1);
-    XResizeWindow(dpy, console.termWin, console.span.width, console.height);
+    if (console.height > 1) resizeTerminal(console.height - 1);
+    resizeTerminal(console.height);
     settleShow();
 }
 

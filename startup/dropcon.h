@@ -69,6 +69,8 @@ struct ConsoleState {
     int height = 0;        // pixel height of the terminal window
     int chosenHeight = 0;  // the height the user chose, before fitting
     std::string command;   // shell command that launches the terminal
+    // The timer slack we were started with, which the terminal gets (0: unknown).
+    long timerSlackNs = 0;
     // The console's monitor (the whole screen in screen mode), less the
     // panels over its top with belowPanels, and the frame's left and width
     // on it.

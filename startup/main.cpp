@@ -34,8 +34,14 @@ int main(int argc, char** argv) {
 #ifdef __linux__
     // The slide sleeps a few milliseconds after every step; without the
     // kernel's default 50 us of timer slack it wakes when it asked to. The
-    // terminal gets the default back (see the launch).
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    // terminal gets the slack we had back (see the launch): asking for the
+    // "default" there would give it ours, since a child's default is the
+    // slack its parent had when it forked.
+    const int slack = prctl(PR_GET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);
+    if (slack > 0) {
+        console.timerSlackNs = slack;
+        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    }
 #endif
 
     console.display = XOpenDisplay(nullptr);

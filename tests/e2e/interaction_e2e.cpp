@@ -1,13 +1,17 @@
-// End-to-end tests of the interaction: toggle and slide, size keys and drag.
+// End-to-end tests of the interaction: toggle and slide, size keys and drag, following the terminal.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/support/framebuffer.h"
 #include "tests/support/scene.h"
 
 using namespace xt;
@@ -233,4 +237,110 @@ TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
     button(dpy, 3, false);
     EXPECT_EQ(c.process.err(), "");
     EXPECT_TRUE(c.process.running());
+}
+
+namespace {
+
+// A shell in the console that runs each line written to its FIFO: a program
+// in the terminal, driven whether the console is shown or not.
+struct ShellInConsole {
+    ShellInConsole() {
+        mkfifo(fifo.c_str(), 0600);
+        writeFile(dir + "/run", "#!/bin/sh\nwhile :; do if read -r l < \"$1\"; then eval \"$l\"; fi; done\n",
+                  true);
+    }
+    // Hands a line over once the shell reads; the caller waits for its effect.
+    bool run(Display* dpy, const std::string& line) const {
+        int fd = -1;
+        if (!waitUntil(dpy, [&] { return (fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }))
+            return false;
+        const bool written = write(fd, (line + "\n").c_str(), line.size() + 1) == ssize_t(line.size() + 1);
+        close(fd);
+        return written;
+    }
+    std::string dir = tempDir(), fifo = dir + "/fifo";
+};
+
+}  // namespace
+
+// The terminal changes its own size: a font change (OSC 50 up and back,
+// xterm's own font key) or a program's resize (resize -s), the console
+// shown or hidden. The console follows: the rows it had, or the terminal's
+// height in whole rows; the terminal as wide as the console, the frame
+// around it; and the size keys and the handle step by the new row height.
+TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
+    struct Step {
+        std::string line;               // for the shell in the terminal
+        std::vector<std::string> keys;  // or pressed in the terminal
+        int rows;                       // the console's rows afterwards; 0: the rows it had
+    };
+    const Step up{"printf '\\033]50;10x20\\007'", {}, 0}, back{"printf '\\033]50;fixed\\007'", {}, 0},
+        fontKey{"", {"Shift_L", "KP_Add"}, 0}, resize{"resize -s 40 100", {}, 40};
+    const std::tuple<const char*, bool, std::vector<Step>> rows[] = {
+        {"OSC 50, shown", true, {up, back}},  {"OSC 50, hidden", false, {up, back}},
+        {"font key, shown", true, {fontKey}}, {"font key, hidden", false, {fontKey}},
+        {"resize -s, shown", true, {resize}}, {"resize -s, hidden", false, {resize}},
+    };
+    for (const auto& [name, shown, steps] : rows) {
+        SCOPED_TRACE(name);
+        ShellInConsole shell;
+        Scene desk(
+            {.resources = "dropcon.stepSize: 0\ndropcon*allowFontOps: true\ndropcon*allowWindowOps: true\n",
+             .fbdir = shell.dir,
+             .args = {"-e", shell.dir + "/run", shell.fifo}});
+        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+        Console& c = desk.c();
+        Display* dpy = desk.dpy();
+        Framebuffer screen(shell.dir);
+        auto sizes = [&] {
+            return std::to_string(c.terminal().height) + " of " + std::to_string(c.rowHeight()) +
+                   " px rows, " + std::to_string(c.terminal().width) + " wide, frame " +
+                   std::to_string(c.frame().height);
+        };
+        for (const Step& step : steps) {
+            ASSERT_TRUE(!shown || c.shownAt() || desk.show());
+            const int before = c.rowHeight(),
+                      rowsAfter = step.rows ? step.rows : c.terminal().height / before;
+            desk.nudges->pump();
+            const size_t from = desk.nudges->events.size();
+            // A hidden console's terminal gets the keys when given the focus.
+            if (!shown && !step.keys.empty())
+                XSetInputFocus(dpy, c.termWin, RevertToPointerRoot, CurrentTime);
+            ASSERT_TRUE(!step.keys.empty() || shell.run(dpy, step.line));
+            pressKeys(dpy, step.keys);
+            // The terminal did change: its row height, or a width of its own.
+            ASSERT_TRUE(desk.nudges->waitUntil([&] {
+                for (size_t i = from; i < desk.nudges->events.size(); ++i) {
+                    const XEvent& e = desk.nudges->events[i];
+                    if (e.type == ConfigureNotify && e.xconfigure.width != c.frame().width) return true;
+                }
+                return c.rowHeight() != before;
+            })) << sizes();
+            if (!shown) XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
+            EXPECT_TRUE(waitUntil(dpy, [&] {
+                const int height = rowsAfter * c.rowHeight();
+                return c.terminal().height == height && c.terminal().width == c.frame().width &&
+                       c.frame().height == height + kHandle && (shown ? c.shownAt() : c.hiddenAt());
+            })) << sizes();
+
+            // Shown, with the handle in view under the terminal, the size
+            // keys and a short drag step by the row height.
+            ASSERT_TRUE(shown || desk.show());
+            const int r = c.rowHeight(), height = c.terminal().height;
+            EXPECT_TRUE(waitUntil(dpy, [&] { return screen.pixel(10, height + 1) == kHandleColour; }));
+            pressKeys(dpy, kBigger);
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().height == height + r + kHandle; })) << sizes();
+            movePointer(dpy, 300, height + r + 1);
+            button(dpy, 1, true);
+            int wiggle = 0;
+            EXPECT_TRUE(waitUntil(dpy, [&] {
+                movePointer(dpy, 300 + (wiggle++ & 1), height + 3 * r - 1);
+                return c.terminal().height == height + 2 * r;
+            })) << sizes();
+            button(dpy, 1, false);
+            EXPECT_EQ(c.frame().height, height + 2 * r + kHandle);
+            ASSERT_TRUE(shown || desk.hide());
+        }
+        EXPECT_EQ(occurrences(c.process.err(), "XError caught"), 0) << c.process.err();
+    }
 }

@@ -153,6 +153,20 @@ TEST(Startup, TerminalGetsItsOptionsAndTheForwardedArgumentsSplitByTheShell) {
     EXPECT_EQ(readFile(log), expected);
 }
 
+// The console runs with a timer slack of 1 ns for its slide; the terminal,
+// its shell and what runs in it have the slack they would have had.
+TEST(Startup, TheTerminalsShellHasTheTimerSlackOfAShellStartedBesideTheConsole) {
+    const std::string dir = tempDir(), inside = dir + "/inside", beside = dir + "/beside";
+    writeFile(dir + "/shell", "#!/bin/sh\ncat /proc/$$/timerslack_ns > " + inside + "\nexec sleep 600\n",
+              true);
+    Scene desk({.args = {"-e", dir + "/shell"}});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    run(desk.server, {"sh", "-c", "cat /proc/$$/timerslack_ns > " + beside});
+    ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return !readFile(inside).empty(); }));
+    EXPECT_EQ(readFile(inside), readFile(beside));
+    EXPECT_NE(readFile(inside), "1\n");
+}
+
 TEST(Startup, UrxvtIsEmbedded) {
     XServer server;
     server.setResources("dropcon.term: urxvt\n");
