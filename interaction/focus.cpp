@@ -251,15 +251,23 @@ void focusRelaunchedTerminal(bool terminalHadFocus) {
     apply(FocusEvent::relaunch, {.hadKeys = terminalHadFocus}, CurrentTime);
 }
 
-// Drops the crossing events of the frame that are queued. A slide (or a
-// size key) moves the frame's edge past a resting pointer: the enters and
-// leaves it causes are not the user's doing and must not undo the focus
-// that show or hide set.
+// Drops the crossing events of the frame that the server sent before it
+// answered a round trip. A slide (or a size key) moves the frame's edge past
+// a resting pointer: the enters and leaves it causes are not the user's
+// doing and must not undo the focus that show or hide set. Those the user's
+// pointer causes later carry a later serial, and stay.
 static void dropOwnCrossings() {
-    // The round trip brings in every event the slide caused.
+    unsigned long sync = NextRequest(console.display);
     XSync(console.display, False);
     XEvent event;
-    while (XCheckWindowEvent(console.display, console.frameWin, EnterWindowMask | LeaveWindowMask, &event)) {
+    while (XCheckIfEvent(
+        console.display, &event,
+        [](Display*, XEvent* e, XPointer before) -> Bool {
+            return (e->type == EnterNotify || e->type == LeaveNotify) &&
+                   e->xcrossing.window == console.frameWin &&
+                   e->xany.serial < *reinterpret_cast<unsigned long*>(before);
+        },
+        reinterpret_cast<XPointer>(&sync))) {
     }
 }
 
