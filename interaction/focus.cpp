@@ -1,23 +1,24 @@
-// The focus rules: who gets the keyboard on show, hide, crossings, workspace switches and relaunches.
+// The focus rules carried out: each event's facts gathered, the table's decision (focusrules), the action.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include "interaction/focusrules.h"
 #include "interaction/interaction.h"
 
-// Whether the terminal holds the keyboard focus, as its FocusIn and
-// FocusOut events tell, and when (monotonic ms) it last lost it, the
-// console last took it (show, refocus) and the desktop last changed.
-static bool termFocused = false;
-static long long focusLostMs = -1000000;
-static long long focusTakenMs = -1000000;
-static Time focusTakenTime = CurrentTime;  // the time the console took it with
-static long long desktopChangedMs = -1000000;
+constexpr long long kLongAgo = -1000000;
 
-// Root properties by which window managers announce a workspace switch,
-// and the window manager's focused window.
-static Atom currentDesktopAtom = None;
-static Atom showingDesktopAtom = None;
+// Whether the terminal holds the keyboard by its own focus events, and when
+// (monotonic ms) it last lost it, the console last took it as the user asked
+// (show, refocus) and the desktop's value last changed.
+static bool termFocused = false;
+static long long focusLostMs = kLongAgo, focusTakenMs = kLongAgo, desktopChangedMs = kLongAgo;
+static Time focusTakenTime = CurrentTime;  // the time the console took it with
+
+// The root properties by which window managers announce a workspace switch
+// or "show desktop", with the value each had when last read (-1: none), and
+// the window manager's active window.
+static Atom desktopAtoms[2] = {None, None};
+static long desktopValues[2] = {-1, -1};
 static Atom activeWindowAtom = None;
 
 static void focusAt(Window window, Time when) {
@@ -59,25 +60,19 @@ static bool heldByTerminal(Window focus) {
 
 bool terminalHoldsFocus() { return heldByTerminal(currentFocus()); }
 
-void returnFocus(Time when) {
-    // A loss from now on is our own doing, not a window manager's.
-    focusTakenMs = -1000000;
-    desktopChangedMs = -1000000;
-    if (loop.savedFocus == None) return;
-    // Checked and set under a short server grab: no window manager can move
-    // the focus in between (a focus-follows-mouse one focusing the window the
-    // pointer went to), and only a focus that is still ours is handed back.
-    grabServer();
-    if (heldByTerminal(currentFocus())) {
-        // When the window that had the focus is gone or unmapped, the focus
-        // goes to the pointer's window: left on the terminal it would send
-        // the keys into a console that is out of sight.
-        if (loop.savedFocus != PointerRoot && !viewable(loop.savedFocus))
-            focusAt(PointerRoot, when);
-        else
-            focusAt(loop.savedFocus, when);
-    }
-    ungrabServer();
+// A root property's one 32-bit value, or absent when it has none.
+static long rootValue(Atom property, Atom type, long absent) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long value = absent;
+    if (XGetWindowProperty(console.display, console.root, property, 0, 1, False, type, &actual, &format,
+                           &count, &after, &data) == Success &&
+        data && format == 32 && count == 1)
+        value = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return value;
 }
 
 void watchDesktop() {
@@ -85,9 +80,11 @@ void watchDesktop() {
     char* list[] = {names[0], names[1], names[2]};
     Atom atoms[3] = {None, None, None};
     XInternAtoms(console.display, list, 3, False, atoms);
-    currentDesktopAtom = atoms[0];
-    showingDesktopAtom = atoms[1];
     activeWindowAtom = atoms[2];
+    for (int i : {0, 1}) {
+        desktopAtoms[i] = atoms[i];
+        desktopValues[i] = rootValue(atoms[i], XA_CARDINAL, -1);
+    }
 }
 
 void watchTerminalFocus() {
@@ -95,34 +92,183 @@ void watchTerminalFocus() {
     termFocused = false;
 }
 
-// The console takes the focus (show, refocus) with the key press's time.
-static void takeFocus(Time when) {
+// Whether a screen locker covers the console's monitor: a viewable
+// override-redirect window stacked above the frame over all of it (i3lock,
+// xscreensaver, xtrlock and slock draw one and hold the keyboard). Asked
+// under the server grab, so none comes or goes meanwhile.
+static bool lockerOver() {
+    Display* dpy = console.display;
+    Window rootReturn = None, parent = None, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(dpy, console.root, &rootReturn, &parent, &children, &count)) return false;
+    bool above = false, locked = false;
+    // Bottom to top: the windows after the frame are stacked above it.
+    for (unsigned i = 0; i < count && !locked; ++i) {
+        XWindowAttributes a;
+        if (children[i] == console.frameWin)
+            above = true;
+        else if (above && XGetWindowAttributes(dpy, children[i], &a))
+            locked =
+                a.override_redirect && a.map_state == IsViewable &&
+                covers({a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width}, console.area);
+    }
+    if (children) XFree(children);
+    return locked;
+}
+
+// Whether the window that has the focus lies (its middle) on another
+// monitor than the console's. No window, or one off the screen (i3 focuses
+// a window of its own at -1,-1 on an empty workspace), lies on none; on
+// one monitor there is no other.
+static bool onOtherMonitor(Window focus) {
+    Display* dpy = console.display;
+    const Rect screen{0, 0, DisplayWidth(dpy, console.screen), DisplayHeight(dpy, console.screen)};
+    if (focus == None || focus == PointerRoot || focus == console.root || covers(console.area, screen))
+        return false;
+    XWindowAttributes a;
+    int x = 0, y = 0;
+    Window child = None;
+    return XGetWindowAttributes(dpy, focus, &a) &&
+           XTranslateCoordinates(dpy, focus, console.root, a.width / 2, a.height / 2, &x, &y, &child) &&
+           covers(screen, {x, y, 1, 1}) && !covers(console.area, {x, y, 1, 1});
+}
+
+static bool pointerInFrame() {
+    Window rootReturn = None, child = None;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    return XQueryPointer(console.display, console.root, &rootReturn, &child, &rootX, &rootY, &x, &y, &mask) &&
+           child == console.frameWin;
+}
+
+// The window to hand the keyboard back to; never the terminal itself. No
+// focus at all (None) is kept as the pointer's window: a saved None would
+// leave the keys in the hidden terminal.
+static void remember(Window focus) {
+    if (focus == None) focus = PointerRoot;
+    if (focus != console.termWin && focus != console.frameWin) loop.savedFocus = focus;
+}
+
+// A take the user asked for (show, refocus), with the key press's time:
+// what a window manager may undo right after.
+static void takeAsAsked(Time when) {
     focusAt(console.termWin, when);
     focusTakenMs = monotonicMs();
     focusTakenTime = when;
 }
 
-void takeFocusForShow(Time when) {
-    // The window to hand the focus back to; never the terminal itself.
-    Window focus = currentFocus();
-    // No focus at all (None) is handed back as the pointer's window: a
-    // saved None would leave the keys in the hidden terminal.
-    if (focus == None) focus = PointerRoot;
-    if (focus != console.termWin && focus != console.frameWin) loop.savedFocus = focus;
-    takeFocus(when);
+// focus: the window that has the keyboard, as the server said (None when
+// not asked); active: the window the window manager made active.
+static void act(FocusEvent event, FocusAction action, Window focus, Time when, Window active) {
+    switch (action) {
+        case FocusAction::nothing:
+            break;
+        case FocusAction::save:
+            loop.savedFocus = active;
+            break;
+        case FocusAction::saveAndTake:
+            XRaiseWindow(console.display, console.frameWin);
+            // The show takes the keyboard after its first move (takeFocusForShow).
+            if (event == FocusEvent::show) break;
+            remember(focus);
+            if (event == FocusEvent::refocus)
+                takeAsAsked(when);
+            else
+                focusAt(console.termWin, when);
+            break;
+        case FocusAction::take:
+            focusAt(console.termWin, when);
+            break;
+        case FocusAction::retake:
+            // i3 focuses its own window again with the toggle key's own time:
+            // of two requests with equal times the later wins, so that time,
+            // sent again, takes it back without making i3's next requests
+            // look stale.
+            focusAt(console.termWin, focusTakenTime);
+            break;
+        case FocusAction::giveBack:
+            // A loss from now on is our own doing, not a window manager's.
+            focusTakenMs = desktopChangedMs = kLongAgo;
+            if (loop.savedFocus == None) break;
+            // A window that has gone or is unmapped cannot have it: the
+            // pointer's window gets it, rather than the terminal keeping keys
+            // that would go into a console out of sight.
+            focusAt(
+                loop.savedFocus != PointerRoot && !viewable(loop.savedFocus) ? PointerRoot : loop.savedFocus,
+                when);
+            break;
+    }
 }
 
-// Drops the crossing events of the frame that are queued. A slide (or a
-// size key) moves the frame's edge past a resting pointer: the enters and
-// leaves it causes are not the user's doing and must not undo the focus
-// that show or hide set.
-static Window dropOwnCrossings() {
-    // The round trip brings in every event the slide caused.
-    Window focus = currentFocus();
-    XEvent event;
-    while (XCheckWindowEvent(console.display, console.frameWin, EnterWindowMask | LeaveWindowMask, &event)) {
+// Decides an event by the table and carries the decision out. The server is
+// asked where its answer could change the decision, and for a raise no key
+// press asked for (at CurrentTime: a signal, a workspace switch), whether a
+// locker is up: under one short server grab together with the action, so
+// that no window manager (and no locker) slips in between. A raise also
+// asks, with several monitors, where the window that has the keyboard lies.
+static FocusDecision apply(FocusEvent event, FocusFacts facts, Time when, Window active = None) {
+    facts.where = loop.hidden ? Keyboard::hidden : Keyboard::inConsole;
+    const bool ask = asksServer(event, facts);
+    FocusDecision decision = decide(event, facts);
+    const bool byKey = when != CurrentTime;
+    const bool hold = ask || (decision.action == FocusAction::saveAndTake && !byKey);
+    if (hold) grabServer();
+    Window focus = None;
+    if (ask) {
+        focus = currentFocus();
+        facts.where = heldByTerminal(focus) ? Keyboard::inConsole : Keyboard::elsewhere;
+        facts.backOnSaved = focus == loop.savedFocus;
+        facts.pointerInConsole =
+            (event == FocusEvent::enter || event == FocusEvent::leave) && pointerInFrame();
+        decision = decide(event, facts);
     }
-    return focus;
+    if (decision.action == FocusAction::saveAndTake) {
+        facts.locked = !byKey && lockerOver();
+        facts.otherMonitor = onOtherMonitor(focus);
+        decision = decide(event, facts);
+    }
+    act(event, decision.action, focus, when, active);
+    if (hold) ungrabServer();
+    return decision;
+}
+
+bool raiseForShow(Time when) { return apply(FocusEvent::show, {}, when).action != FocusAction::nothing; }
+
+void takeFocusForShow(Time when) {
+    remember(currentFocus());
+    takeAsAsked(when);
+}
+
+void returnFocus(Time when) { apply(FocusEvent::hide, {}, when); }
+
+void returnFocusAtEnd() { apply(FocusEvent::end, {}, CurrentTime); }
+
+bool takeBackLostFocus(Time when) {
+    return apply(FocusEvent::refocus, {}, when).action != FocusAction::nothing;
+}
+
+void focusRelaunchedTerminal(bool terminalHadFocus) {
+    apply(FocusEvent::relaunch, {.hadKeys = terminalHadFocus}, CurrentTime);
+}
+
+// Drops the crossing events of the frame that the server sent before it
+// answered a round trip. A slide (or a size key) moves the frame's edge past
+// a resting pointer: the enters and leaves it causes are not the user's
+// doing and must not undo the focus that show or hide set. Those the user's
+// pointer causes later carry a later serial, and stay.
+static void dropOwnCrossings() {
+    unsigned long sync = NextRequest(console.display);
+    XSync(console.display, False);
+    XEvent event;
+    while (XCheckIfEvent(
+        console.display, &event,
+        [](Display*, XEvent* e, XPointer before) -> Bool {
+            return (e->type == EnterNotify || e->type == LeaveNotify) &&
+                   e->xcrossing.window == console.frameWin &&
+                   e->xany.serial < *reinterpret_cast<unsigned long*>(before);
+        },
+        reinterpret_cast<XPointer>(&sync))) {
+    }
 }
 
 void settleResize() {
@@ -132,67 +278,18 @@ void settleResize() {
 }
 
 void settleShow() {
-    Window focus = dropOwnCrossings();
-    // The focus back where show found it: a window manager answered the
-    // toggle key by focusing its own choice again (see reclaimFocus). The
-    // user asked for the console: take it now.
-    if (focus == loop.savedFocus && focus != console.termWin) focusAt(console.termWin, focusTakenTime);
+    dropOwnCrossings();
+    apply(FocusEvent::showSettled, {}, CurrentTime);
 }
 
 void settleHide() {
-    Window focus = dropOwnCrossings();
+    dropOwnCrossings();
     // A hidden console never keeps the focus, even when hide's timed
     // request lost to a later focus change.
-    if (focus == console.termWin || focus == console.frameWin) returnFocus(CurrentTime);
+    apply(FocusEvent::hide, {}, CurrentTime);
 }
 
-void focusRelaunchedTerminal(bool terminalHadFocus) {
-    // A hidden console does not take the focus: keys typed into a terminal
-    // that is out of sight would be lost to the user; nor does one whose
-    // focus the user has taken elsewhere.
-    if (!loop.hidden && terminalHadFocus) focusAt(console.termWin, CurrentTime);
-}
-
-// Takes the focus back into a shown console after the window manager moved
-// it away, as it switched workspaces (the console stays in front on every
-// workspace, and the keys must go where the user is looking) or right after
-// the console took it. The window the window manager chose becomes the one
-// the next hide returns to.
-static void reclaimFocus(bool afterTake) {
-    if (loop.hidden) return;
-    Window focus = currentFocus();
-    if (heldByTerminal(focus) || (afterTake && focus != loop.savedFocus)) return;
-    if (focus != None) loop.savedFocus = focus;
-    XRaiseWindow(console.display, console.frameWin);
-    // No event of ours caused a workspace switch: CurrentTime. The other
-    // case answers i3, which meets the toggle key's grab (it moves the focus
-    // to the root for the press) by focusing its own window again with the
-    // press's own time: of two requests with equal times the later wins, so
-    // the press's time, sent again now, takes it back without making i3's
-    // next requests look stale.
-    focusAt(console.termWin, afterTake ? focusTakenTime : CurrentTime);
-}
-
-// Gives the terminal the focus for an enter, if the pointer is still in the
-// console: checked and set under a short server grab. An enter read late,
-// after the pointer went on to another window, would otherwise take the
-// focus from the window a focus-follows-mouse window manager has just given
-// it to (with the same time, and of equal times the later request wins).
-static void takeFocusUnderPointer(Time when) {
-    Display* dpy = console.display;
-    grabServer();
-    Window rootReturn = None, child = None;
-    int rootX = 0, rootY = 0, x = 0, y = 0;
-    unsigned mask = 0;
-    if (XQueryPointer(dpy, console.root, &rootReturn, &child, &rootX, &rootY, &x, &y, &mask) &&
-        child == console.frameWin)
-        focusAt(console.termWin, when);
-    ungrabServer();
-}
-
-static bool ofGrab(const XCrossingEvent& event) {
-    return event.mode == NotifyGrab || event.mode == NotifyUngrab;
-}
+static bool ofGrab(int mode) { return mode == NotifyGrab || mode == NotifyUngrab; }
 
 void onCrossing(const XCrossingEvent& event) {
     // Only the latest crossing queued for the frame says where the pointer
@@ -203,77 +300,52 @@ void onCrossing(const XCrossingEvent& event) {
     XCrossingEvent last = event;
     XEvent next;
     while (XCheckWindowEvent(console.display, console.frameWin, EnterWindowMask | LeaveWindowMask, &next))
-        if (!ofGrab(next.xcrossing) || ofGrab(last)) last = next.xcrossing;
-    switch (crossingAction(last.type, last.mode, last.detail, loop.hidden)) {
-        case CrossingAction::takeFocus:
-            takeFocusUnderPointer(last.time);
-            break;
-        case CrossingAction::returnFocus:
-            returnFocus(last.time);
-            break;
-        case CrossingAction::none:
-            break;
-    }
+        if (!ofGrab(next.xcrossing.mode) || ofGrab(last.mode)) last = next.xcrossing;
+    FocusFacts facts;
+    facts.ofGrab = ofGrab(last.mode);
+    facts.intoTerminal = last.type == LeaveNotify && last.detail == NotifyInferior;
+    apply(last.type == EnterNotify ? FocusEvent::enter : FocusEvent::leave, facts, last.time);
 }
 
 void onFocusChange(const XFocusChangeEvent& event) {
     if (event.window != console.termWin) return;
-    int held = focusHeld(event.type, event.mode, event.detail);
-    if (held < 0) return;
-    termFocused = held == 1;
-    if (held) return;
+    const long long now = monotonicMs();
+    FocusFacts facts;
+    facts.ofGrab = ofGrab(event.mode);
+    facts.aboutPointer = event.detail == NotifyPointer || event.detail == NotifyPointerRoot ||
+                         event.detail == NotifyDetailNone;
+    facts.intoTerminal = event.detail == NotifyInferior;
     // Window managers differ in whether the focus moves before or after the
-    // desktop property changes: each of the two events looks for the other.
-    focusLostMs = monotonicMs();
-    if (closeInTime(focusLostMs, desktopChangedMs)) reclaimFocus(false);
-    // Right after the console took the focus, the window it took it from
-    // gets it back: a window manager undoing the console's show.
-    else if (closeInTime(focusLostMs, focusTakenMs))
-        reclaimFocus(true);
-}
-
-// The window the window manager has made its active one, or None.
-static Window activeWindow() {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    Window active = None;
-    if (XGetWindowProperty(console.display, console.root, activeWindowAtom, 0, 1, False, XA_WINDOW,
-                           &type, &format, &count, &after, &data) == Success &&
-        data && format == 32 && count == 1)
-        active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
-    return active;
+    // desktop's value changes: each of the two events looks for the other.
+    facts.lossNearSwitch = closeInTime(now, desktopChangedMs);
+    facts.lossNearTake = closeInTime(now, focusTakenMs);
+    const FocusDecision decision =
+        apply(event.type == FocusIn ? FocusEvent::focusGained : FocusEvent::focusLost, facts, CurrentTime);
+    if (decision.next != Keyboard::any) termFocused = decision.next == Keyboard::inConsole;
+    // A loss pairs with one change of the desktop: once judged with one, it
+    // is not kept for the next (a click back on the console's monitor).
+    if (decision.next == Keyboard::elsewhere && !facts.lossNearSwitch) focusLostMs = now;
 }
 
 void onRootProperty(const XPropertyEvent& event) {
     if (event.window != console.root) return;
-    // While the console is shown, the window the window manager makes
-    // active is where the focus goes back to: a focus-follows-mouse one
-    // activates the window the pointer went to, and does not focus it again
-    // when the pointer next goes there from the console (the console's
-    // window is none of its business).
+    FocusFacts facts;
     if (event.atom == activeWindowAtom) {
-        if (loop.hidden || event.state != PropertyNewValue) return;
-        Window active = activeWindow();
-        if (active != None && active != console.frameWin && active != console.termWin)
-            loop.savedFocus = active;
+        const Window active = static_cast<Window>(rootValue(activeWindowAtom, XA_WINDOW, None));
+        facts.activeIsOther = active != None && active != console.frameWin && active != console.termWin;
+        apply(FocusEvent::activated, facts, CurrentTime, active);
         return;
     }
-    if (event.atom != currentDesktopAtom && event.atom != showingDesktopAtom) return;
-    desktopChangedMs = monotonicMs();
-    if (!termFocused && closeInTime(focusLostMs, desktopChangedMs)) reclaimFocus(false);
-}
-
-bool takeBackLostFocus(Time when) {
-    // The focus was moved away while the console stayed in front: the
-    // press brings the keyboard back rather than hiding the console.
-    if (termFocused) return false;
-    Window focus = currentFocus();
-    if (heldByTerminal(focus)) return false;
-    if (focus != None) loop.savedFocus = focus;
-    XRaiseWindow(console.display, console.frameWin);
-    takeFocus(when);
-    return true;
+    for (int i : {0, 1}) {
+        if (event.atom != desktopAtoms[i]) continue;
+        // A notice says the property was written, not that it changed; a
+        // deleted one says there is no workspace.
+        const long value = rootValue(event.atom, XA_CARDINAL, -1);
+        facts.sameDesktop = value == desktopValues[i];
+        desktopValues[i] = value;
+        if (!facts.sameDesktop) desktopChangedMs = monotonicMs();
+        facts.lossNearSwitch = closeInTime(focusLostMs, monotonicMs());
+        apply(FocusEvent::desktopChanged, facts, CurrentTime);
+        if (!facts.sameDesktop && facts.lossNearSwitch) focusLostMs = kLongAgo;
+    }
 }

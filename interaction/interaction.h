@@ -37,16 +37,21 @@ void resumeFollowing();
 void watchCompositor();
 void noteCompositorChange(const XEvent& event);
 
-// The focus rules.
+// The focus rules (the table in focusrules.h) carried out.
 void watchDesktop();
 // The terminal's FocusIn and FocusOut tell whether it holds the keyboard.
 void watchTerminalFocus();
+bool terminalHoldsFocus();
+// The show: whether it comes into view (a show that no key press asked
+// for, at CurrentTime, does not come over a screen locker), and then the
+// console raised; after its first move, the keyboard taken.
+bool raiseForShow(Time when);
+void takeFocusForShow(Time when);
 // Gives the focus back to the window that had it before the show, only
 // while the terminal holds it; to the pointer's window when that one has
-// gone or is unmapped.
-void returnFocus(Time when = CurrentTime);
-bool terminalHoldsFocus();
-void takeFocusForShow(Time when);
+// gone or is unmapped: at a hide, at the end.
+void returnFocus(Time when);
+void returnFocusAtEnd();
 // After a show, a hide or a resize: the crossings that the frame's own
 // motion past a resting pointer caused are dropped and the focus checked
 // once: a window manager that answered the show's key by focusing its own
@@ -55,7 +60,8 @@ void settleShow();
 void settleHide();
 void settleResize();
 // With refocus: a shown console that has lost the focus takes it back and
-// comes to the front; false when the focus is the terminal's.
+// comes to the front; false when the focus is the terminal's (or, by
+// signal, a screen locker is up).
 bool takeBackLostFocus(Time when);
 void focusRelaunchedTerminal(bool terminalHadFocus);
 void onCrossing(const XCrossingEvent& event);

@@ -8,6 +8,9 @@
 #include "interaction/geometry.h"
 #include "interaction/interaction.h"
 
+// The toggle key's last press: one toggle per press, however long it is held.
+static LastPress togglePress;
+
 // A hotkey is known by the key and the modifiers it was grabbed with, not
 // by the keysym the key types now. An event sent by another client comes
 // from no grab.
@@ -16,7 +19,8 @@ static void onKeyPress(const XKeyEvent& key) {
         return !key.send_event && hotkeyMatches(hotkey, key.keycode, key.state, console.numLockMask);
     };
     if (pressed(console.toggleKey)) {
-        toggleConsole(key.time);
+        if (!repeatedPress(togglePress, key.keycode, key.time, !console.repeatDetectable))
+            toggleConsole(key.time);
     } else if (!loop.hidden) {
         const bool full = pressed(console.keyFull), bigger = pressed(console.keyBigger),
                    smaller = pressed(console.keySmaller);
@@ -129,6 +133,10 @@ void runEventLoop() {
         switch (event.type) {
             case KeyPress:
                 onKeyPress(event.xkey);
+                break;
+            case KeyRelease:
+                // The size keys repeat while held, as any key does.
+                if (!event.xkey.send_event) noteRelease(togglePress, event.xkey.keycode, event.xkey.time);
                 break;
             case MappingNotify:
                 followKeyboardMapping(event);

@@ -79,7 +79,7 @@ void endConsole(int status, const std::string& message) {
         XUngrabPointer(dpy, CurrentTime);
         // The focus goes back while the terminal holds it, wherever we
         // were caught (in the slide down the terminal has it already).
-        returnFocus();
+        returnFocusAtEnd();
         // Everything a console started right after this one needs goes to
         // the server in one flush, before the terminal is closed (which may
         // take a second): the keys first, then the frame out of sight, the

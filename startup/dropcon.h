@@ -58,6 +58,9 @@ struct ConsoleState {
     // in the current keyboard map. The Num Lock modifier of that map.
     HotkeyGrab toggleKey, keySmaller, keyBigger, keyFull;
     unsigned numLockMask = 0;
+    // The server sends a held key's repeats as presses alone (XKB's
+    // detectable autorepeat), without a release before each.
+    bool repeatDetectable = false;
 
     // The frame, the adopted terminal and the current geometry.
     Window frameWin = None;

@@ -135,6 +135,10 @@ static void grabHotkey(HotkeyGrab& hotkey, const KeyTable& table) {
 }
 
 void grabHotkeys() {
+    // Asked for per client: a held toggle key then shows as a press with no
+    // release since the last one, and toggles once.
+    Bool supported = False;
+    console.repeatDetectable = XkbSetDetectableAutoRepeat(console.display, True, &supported);
     const KeyTable table = readKeyTable();
     console.numLockMask = findNumLockMask();
     for (HotkeyGrab* hotkey : allHotkeys) grabHotkey(*hotkey, table);

@@ -38,3 +38,17 @@ bool hotkeyMatches(const HotkeyGrab& hotkey, unsigned keycode, unsigned state, u
     const unsigned coreModifiers = 0xff, ignored = LockMask | numLockMask;
     return (state & coreModifiers & ~ignored) == (hotkey.grabMask & coreModifiers & ~ignored);
 }
+
+bool repeatedPress(LastPress& last, unsigned keycode, Time time, bool pairedReleases) {
+    const bool held = !last.released || (pairedReleases && time == last.releaseTime);
+    // Server times are milliseconds in 32 bits that wrap around.
+    const bool repeat = held && keycode == last.keycode && ((time - last.time) & 0xffffffffUL) < 1000;
+    last = {keycode, time, false, 0};
+    return repeat;
+}
+
+void noteRelease(LastPress& last, unsigned keycode, Time time) {
+    if (keycode != last.keycode) return;
+    last.released = true;
+    last.releaseTime = time;
+}

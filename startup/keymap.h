@@ -42,3 +42,20 @@ struct HotkeyGrab {
 // state do not count, so that a hotkey works in every group and with a
 // mouse button held.
 bool hotkeyMatches(const HotkeyGrab& hotkey, unsigned keycode, unsigned state, unsigned numLockMask);
+
+// The toggle key's last press: its key, its time, and whether (and when)
+// that key has been released since.
+struct LastPress {
+    unsigned keycode = 0;
+    Time time = 0;
+    bool released = true;
+    Time releaseTime = 0;
+};
+
+// Whether a press is the autorepeat of a held key: no release of its key
+// came since the previous press, and that one came less than a second
+// before (so that a release that never arrives leaves no key dead). With
+// pairedReleases (no XKB), the server sends each repeat as a release and a
+// press with one time: such a release does not count. Notes the press.
+bool repeatedPress(LastPress& last, unsigned keycode, Time time, bool pairedReleases);
+void noteRelease(LastPress& last, unsigned keycode, Time time);

@@ -4,11 +4,15 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <X11/Xatom.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/support/framebuffer.h"
 #include "tests/support/processes.h"
 #include "tests/support/scene.h"
 
@@ -45,6 +49,24 @@ bool interleaves(const std::string& typed, const std::string& console, const std
             if (j && can[i][j - 1] && app[j - 1] == typed[i + j - 1]) can[i][j] = 1;
         }
     return can[console.size()][app.size()];
+}
+
+// Runs cause and returns once the console has dealt with it and with every
+// event before a root property that the test writes after it: the console
+// has blocked since, and sleeps again in its one wait for input, on the X
+// connection and its signal pipe (Xlib's wait for a reply and the slide's
+// pause watch one descriptor). The property is written twice with a round
+// trip each: once the second comes back, the server has sent the first.
+bool caughtUp(Scene& s, const std::function<void()>& cause) {
+    const pid_t pid = s.c().process.pid();
+    const long before = blockedTimes(pid);
+    cause();
+    const Atom nudge = XInternAtom(s.dpy(), "_DROPCON_TEST_NUDGE", False);
+    for (int i = 0; i < 2; ++i) {
+        XChangeProperty(s.dpy(), s.server.root(), nudge, XA_CARDINAL, 32, PropModeReplace, nullptr, 0);
+        XSync(s.dpy(), False);
+    }
+    return waitUntil(s.dpy(), [&] { return blockedTimes(pid) > before && sleepsInPoll(pid, 2); });
 }
 
 }  // namespace
@@ -271,6 +293,9 @@ TEST_P(UnderWm, RefocusTakesALostFocusBackBeforeItHides) {
         movePointer(s.dpy(), 300, 600);
         ASSERT_TRUE(show(s)) << s.state();
         ASSERT_TRUE(s.desktop.activate(s.b().window)) << s.state();  // the focus moved elsewhere
+        // And it stays there, also under awesome (B is clicked), which
+        // writes its desktop's value again at every focus change.
+        ASSERT_TRUE(s.typeInto("a", &s.b())) << s.state();
         pressKeys(s.dpy(), kToggle);
         if (refocus) {
             ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.term(); })) << s.state();
@@ -325,3 +350,102 @@ TEST_P(UnderWm, TypingWhileTogglingLandsEveryKeyOnceAndNoneInTheHiddenConsole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Focus, UnderWm, testing::ValuesIn(allWms()), wmName);
+
+// i3 keeps a workspace per monitor. A click on a window on the other monitor
+// switches workspaces there, and that window keeps the keys; a switch on
+// the console's monitor (to an empty workspace, where i3 focuses a window
+// of its own off the screen) leaves them in the shown console.
+TEST(Focus, AWorkspacePerMonitorOnlyASwitchUnderTheConsoleTakesTheKeysBack) {
+    xt::Setup setup = onDesk(Wm::i3);
+    setup.width = 2560;
+    setup.monitors = {{"L", 0, 0, 1280, 900}, {"R", 1280, 0, 1280, 900}};
+    setup.apps = {{100, 400, 400, 300}};
+    // i3 starts on the pointer's monitor, and A comes onto its workspace.
+    setup.setUp = [](XServer& server) { movePointer(server.dpy(), 640, 450); };
+    Scene s(setup);
+    ASSERT_TRUE(s.ready()) << s.state();
+    movePointer(s.dpy(), 1920, 450);  // i3 follows the pointer to R's workspace
+    AppWindow r(s.server, "R", 1500, 400, 400, 300);
+    ASSERT_TRUE(s.desktop.activate(r.window)) << s.state();
+    ASSERT_TRUE(s.desktop.activate(s.app())) << s.state();  // on L, with the pointer
+    ASSERT_TRUE(show(s)) << s.state();
+    ASSERT_TRUE(s.desktop.activate(r.window)) << s.state();
+    ASSERT_TRUE(s.typeInto("r", &r)) << s.state();
+    ASSERT_TRUE(s.desktop.activate(s.app())) << s.state();
+    movePointer(s.dpy(), 640, 20);  // into the terminal
+    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.term(); })) << s.state();
+    ASSERT_TRUE(s.desktop.switchDesktop(2));  // i3 numbers its workspaces in order: 3 here
+    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.term(); })) << s.state();
+    ASSERT_TRUE(s.typeInto("l", nullptr)) << s.state();
+    EXPECT_EQ(s.a().typed(), "");
+}
+
+// Nothing of the console comes over a screen locker. i3lock (a window over
+// the screen that holds the keyboard) stays on top through a workspace
+// switch and toggles by signal, whether the console was hidden or shown
+// with the keys when the screen was locked, with no compositor and with
+// picom, and no pixel of the handle's colour is painted; a signal's hide
+// goes ahead. Once the locker has gone, the toggle key works as ever.
+TEST(Focus, NothingOfTheConsoleComesOverAScreenLocker) {
+    struct Row {
+        const char* name;
+        bool picom, shownAtLock;
+    };
+    const Row rows[] = {
+        {"hidden", false, false},
+        {"shown", false, true},
+        {"hidden, picom", true, false},
+        {"shown, picom", true, true},
+    };
+    constexpr unsigned kMagenta = 0xff00ff;  // i3lock paints white
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        xt::Setup setup = onDesk(Wm::openbox, "dropcon.handleColor: #ff00ff\n");
+        setup.fbdir = tempDir();
+        setup.compositor = row.picom;
+        Scene s(setup);
+        ASSERT_TRUE(s.ready()) << s.state();
+        Display* dpy = s.dpy();
+        if (row.shownAtLock) {
+            ASSERT_TRUE(show(s)) << s.state();
+        }
+        Process locker({"i3lock", "-n"}, consoleEnv(s.server));
+        Window lock = None;
+        ASSERT_TRUE(waitUntil(dpy, [&] {
+            const std::vector<Window> top = childrenOf(dpy, s.server.root());
+            lock = top.empty() ? None : top.back();
+            const Geometry g = geometryOf(dpy, lock);
+            return lock != s.c().frameWin && g.mapped && g.width == 1280 && g.height == 900;
+        })) << locker.err();
+        EXPECT_TRUE(geometryOf(dpy, lock).overrideRedirect);
+        Framebuffer screen(setup.fbdir);
+        ASSERT_TRUE(screen.ok());
+        auto lockerHolds = [&] {
+            return isTopmost(dpy, lock) && !screen.any(kMagenta, 0, 0, screen.width(), screen.height());
+        };
+        ASSERT_TRUE(waitUntil(dpy, lockerHolds));  // painted (under picom, a moment later)
+        ASSERT_TRUE(caughtUp(s, [&] { ASSERT_TRUE(s.desktop.switchDesktop(1)); }));
+        EXPECT_TRUE(lockerHolds());
+        for (int signal = 0; signal < 2; ++signal) {
+            ASSERT_TRUE(caughtUp(s, [&] { kill(s.c().process.pid(), SIGUSR1); }));
+            EXPECT_TRUE(lockerHolds()) << "signal " << signal;
+            EXPECT_TRUE(s.c().hiddenAt()) << "signal " << signal;
+        }
+        ASSERT_TRUE(caughtUp(s, [&] { ASSERT_TRUE(s.desktop.switchDesktop(0)); }));
+        EXPECT_TRUE(lockerHolds());
+        // Unlocked once the server has closed its connection, and its grab with it.
+        locker.end();
+        ASSERT_TRUE(waitUntil(dpy, [&] {
+            const std::vector<Window> top = childrenOf(dpy, s.server.root());
+            return std::find(top.begin(), top.end(), lock) == top.end();
+        }));
+        const Window before = focusOf(dpy);
+        ASSERT_TRUE(show(s)) << s.state();
+        ASSERT_TRUE(s.typeInto("ls", nullptr)) << s.state();
+        pressKeys(dpy, kToggle);
+        ASSERT_TRUE(waitUntil(dpy, [&] {
+            return s.c().hiddenAt() && focusOf(dpy) == (before == None ? PointerRoot : before);
+        })) << s.state();
+        EXPECT_EQ(s.c().process.err(), "");
+    }
+}

@@ -67,6 +67,34 @@ TEST(Toggle, HidingLeavesTheFocusWhereTheUserPutItMeanwhile) {
     EXPECT_EQ(focusOf(dpy), elsewhere);
 }
 
+// With the keyboard's autorepeat on, a key held for 1.5 s (as the server
+// paces it): the toggle key toggles once, a show and held again a hide; a
+// size key adds a row at every repeat.
+TEST(Toggle, AHeldToggleKeyTogglesOnceAndAHeldSizeKeyRepeats) {
+    Scene s({.resources = "dropcon.aniDelay: 10\n", .before = {{"xset", "r", "rate", "200", "25"}}});
+    ASSERT_TRUE(s.ready()) << s.c().process.err();
+    Display* dpy = s.dpy();
+    auto hold = [&](const std::vector<std::string>& keys) {
+        for (const std::string& k : keys) XTestFakeKeyEvent(dpy, s.key(k.c_str()), True, 0);
+        for (size_t i = keys.size(); i-- > 0;)
+            XTestFakeKeyEvent(dpy, s.key(keys[i].c_str()), False, i + 1 == keys.size() ? 1500 : 0);
+        XSync(dpy, False);
+    };
+    hold(kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return s.shown(); })) << s.state();
+    ASSERT_TRUE(s.settle()) << s.state();  // every repeat dealt with
+    EXPECT_TRUE(s.shownTimes(1)) << s.state();
+    hold(kToggle);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return s.hidden(); })) << s.state();
+    ASSERT_TRUE(s.show()) << s.state();  // the next press shows: the hold hid once
+    ASSERT_TRUE(s.settle()) << s.state();
+    EXPECT_TRUE(s.shownTimes(2)) << s.state();
+
+    const int height = s.c().terminal().height, row = s.c().rowHeight();
+    hold(kBigger);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return s.c().terminal().height > height + 3 * row; })) << s.state();
+}
+
 TEST(Slide, FramePassesThroughEveryStepOfTheAnimationDownAndUp) {
     Scene desk({.resources = "dropcon.aniDelay: 1\n"});
     ASSERT_TRUE(desk.ready());

@@ -74,14 +74,18 @@ const char* kOpenboxConfig =
     "</openbox_config>\n";
 
 // Two floating tags; a window asking for the focus (_NET_ACTIVE_WINDOW)
-// gets it, as awful.ewmh grants such requests.
+// gets it, as awful.ewmh grants such requests, and so does a window
+// clicked, as with awesome's own rc.lua.
 const char* kAwesomeConfig =
     "local awful = require('awful')\n"
     "require('awful.autofocus')\n"
+    "require('awful.rules')\n"
     "awful.layout.layouts = { awful.layout.suit.floating }\n"
     "awful.screen.connect_for_each_screen(function(s)\n"
     "  awful.tag({ '1', '2' }, s, awful.layout.suit.floating)\n"
-    "end)\n";
+    "end)\n"
+    "awful.rules.rules = { { rule = {}, properties = { buttons = awful.button({}, 1, function(c)\n"
+    "  c:emit_signal('request::activate', 'mouse_click', { raise = true }) end) } } }\n";
 
 }  // namespace
 
@@ -102,7 +106,7 @@ std::string nameOf(Wm wm) {
 }
 
 const std::vector<Wm>& allWms() {
-    static const std::vector<Wm> wms{Wm::none, Wm::openbox, Wm::i3, Wm::fluxbox};
+    static const std::vector<Wm> wms{Wm::none, Wm::openbox, Wm::i3, Wm::fluxbox, Wm::awesome};
     return wms;
 }
 
@@ -147,11 +151,11 @@ bool Desktop::activate(Window window) const {
     auto focused = [&] { return focusOf(dpy) == window; };
     if (wm == Wm::none) {
         XSetInputFocus(dpy, window, RevertToPointerRoot, CurrentTime);
-    } else if (wm != Wm::i3) {
+    } else if (wm != Wm::i3 && wm != Wm::awesome) {
         sendToRoot(dpy, window, "_NET_ACTIVE_WINDOW", 2);  // as a pager asks
     } else {
-        // i3 sets the focus with the time of the last event it saw, which a
-        // pager's request does not bring: a click does. The window may still
+        // i3 and awesome set the focus with the time of the last event they
+        // saw, which a pager's request does not bring: a click does. The window may still
         // be on its way to its tile, so the click is tried again.
         for (int tries = 0; tries < 5; ++tries) {
             XWindowAttributes a{};

@@ -24,8 +24,8 @@ struct Desktop {
     // False when the window manager did not come up; why is in error.
     bool up() const { return error.empty(); }
     // Gives a managed window the focus the window manager's way (a
-    // _NET_ACTIVE_WINDOW request; a click in its middle under i3, which
-    // leaves the pointer there; XSetInputFocus without a window
+    // _NET_ACTIVE_WINDOW request; a click in its middle under i3 and
+    // awesome, which leaves the pointer there; XSetInputFocus without a window
     // manager) and waits until it has it.
     bool activate(Window window) const;
     // Switches to workspace n (from 0) and waits until the root says so;

@@ -4,9 +4,11 @@
 #include <X11/Xatom.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 namespace xt {
@@ -105,6 +107,29 @@ std::string stillRunning(const std::vector<pid_t>& pids) {
             text += std::to_string(pid) + " " + command + "\n";
         }
     return text;
+}
+
+long blockedTimes(pid_t pid) {
+    const std::string text = procFile(pid, "status");
+    const char* const field = "\nvoluntary_ctxt_switches:";
+    const size_t at = text.find(field);
+    return at == std::string::npos ? -1 : std::atol(text.c_str() + at + std::strlen(field));
+}
+
+bool sleepsInPoll(pid_t pid, unsigned long descriptors) {
+    char state = 0;
+    pid_t parent = 0;
+    // Woken but not yet run, a process still shows the call it slept in.
+    if (!statOf(pid, state, parent) || state != 'S') return false;
+    std::istringstream call(procFile(pid, "syscall"));
+    long number = -1;
+    std::string fds, count;
+    call >> number >> fds >> count;
+    bool poll = number == SYS_ppoll;
+#ifdef SYS_poll
+    poll = poll || number == SYS_poll;
+#endif
+    return poll && std::strtoul(count.c_str(), nullptr, 16) == descriptors;
 }
 
 }  // namespace xt

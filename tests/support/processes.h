@@ -23,5 +23,11 @@ bool processStopped(pid_t pid);
 unsigned long long blockedSignals(pid_t pid);
 // The processes of the list that still run, for a failure message.
 std::string stillRunning(const std::vector<pid_t>& pids);
+// How often the process has blocked of its own accord (its voluntary
+// context switches); -1 once it has gone.
+long blockedTimes(pid_t pid);
+// Whether the process sleeps in poll() on this many descriptors, as
+// /proc/<pid>/syscall shows it.
+bool sleepsInPoll(pid_t pid, unsigned long descriptors);
 
 }  // namespace xt

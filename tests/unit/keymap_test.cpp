@@ -110,3 +110,22 @@ TEST(HotkeyMatches, KeycodeAndGrabbedModifiersLocksGroupAndButtonsAside) {
     hotkey.keycode = 0;
     EXPECT_FALSE(hotkeyMatches(hotkey, 0, ControlMask | ShiftMask, numLock));
 }
+
+TEST(RepeatedPress, OnePressUntilItsKeyIsReleasedOrASecondPasses) {
+    LastPress last;
+    EXPECT_FALSE(repeatedPress(last, 29, 5000, false));
+    EXPECT_TRUE(repeatedPress(last, 29, 5660, false));  // held: the first repeat
+    noteRelease(last, 30, 5665);                        // another key's release
+    EXPECT_TRUE(repeatedPress(last, 29, 5700, false));
+    noteRelease(last, 29, 5750);
+    EXPECT_FALSE(repeatedPress(last, 29, 5750, false));  // released and pressed again at once
+    EXPECT_FALSE(repeatedPress(last, 30, 5760, false));  // another key
+    EXPECT_FALSE(repeatedPress(last, 30, 6760, false));  // a release that never came
+    EXPECT_FALSE(repeatedPress(last, 30, 0xffffff00UL, false));
+    EXPECT_TRUE(repeatedPress(last, 30, 40, false));  // server times wrap around after 2^32 ms
+    // Without XKB a repeat is a release and a press with one time.
+    noteRelease(last, 30, 80);
+    EXPECT_TRUE(repeatedPress(last, 30, 80, true));
+    noteRelease(last, 30, 120);
+    EXPECT_FALSE(repeatedPress(last, 30, 121, true));
+}
