@@ -244,6 +244,11 @@ void returnFocus(Time when) { apply(FocusEvent::hide, {}, when); }
 void returnFocusAtEnd() { apply(FocusEvent::end, {}, CurrentTime); }
 
 bool takeBackLostFocus(Time when) {
+    // While the terminal's own focus events say it has the keyboard, the
+    // press hides, without asking the server: i3 answers the toggle key's
+    // grab by focusing its own window again for a moment (see the retake
+    // rows), and a look then would take the keyboard back instead.
+    if (termFocused) return false;
     return apply(FocusEvent::refocus, {}, when).action != FocusAction::nothing;
 }
 
@@ -321,7 +326,11 @@ void onFocusChange(const XFocusChangeEvent& event) {
     facts.lossNearTake = closeInTime(now, focusTakenMs);
     const FocusDecision decision =
         apply(event.type == FocusIn ? FocusEvent::focusGained : FocusEvent::focusLost, facts, CurrentTime);
-    if (decision.next != Keyboard::any) termFocused = decision.next == Keyboard::inConsole;
+    // What the terminal's events say, not what the action hopes for: a
+    // retake that comes too late for the server (awesome focuses with a
+    // later time) leaves the keyboard elsewhere, and its success would
+    // come as a FocusIn of its own.
+    if (decision.next != Keyboard::any) termFocused = event.type == FocusIn || facts.intoTerminal;
     // A loss pairs with one change of the desktop: once judged with one, it
     // is not kept for the next (a click back on the console's monitor).
     if (decision.next == Keyboard::elsewhere && !facts.lossNearSwitch) focusLostMs = now;
