@@ -1,4 +1,4 @@
-// The console's window and its terminal: the frame, the monitors it is placed on, the terminal's launch and process.
+// The console's window and its terminal: the frame, its monitors, the terminal's launch and process.
 #pragma once
 
 #include <X11/Xlib.h>

@@ -98,8 +98,8 @@ void watchMonitors() {
 
 bool isMonitorEvent(const XEvent& event) {
     if (event.type == ConfigureNotify) return event.xconfigure.window == console.root;
-    return randrEventBase >= 0 && (event.type == randrEventBase + RRScreenChangeNotify ||
-                                           event.type == randrEventBase + RRNotify);
+    return randrEventBase >= 0 &&
+           (event.type == randrEventBase + RRScreenChangeNotify || event.type == randrEventBase + RRNotify);
 }
 
 bool monitorsChanged(XEvent& event) {
@@ -136,9 +136,8 @@ void placeForShow() {
     bool missing = false;
     // The pointer query is the one round trip placement adds to a show; the
     // monitors come from the copy that events keep current.
-    const size_t index =
-        chooseMonitor(monitors, setting,
-                      setting.mode == MonitorMode::Pointer ? pointerPosition() : std::nullopt, &missing);
+    const size_t index = chooseMonitor(
+        monitors, setting, setting.mode == MonitorMode::Pointer ? pointerPosition() : std::nullopt, &missing);
     // Said once each time the name goes missing: a monitor plugged in later
     // is used from the next show on.
     if (missing && !monitorMissing)

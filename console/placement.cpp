@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-
 size_t primaryMonitor(const std::vector<Monitor>& monitors) {
     for (size_t i = 0; i < monitors.size(); ++i)
         if (monitors[i].primary) return i;

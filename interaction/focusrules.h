@@ -1,4 +1,4 @@
-// The focus rules as one table: where the keyboard is, what happened, under which condition, what the console does.
+// The focus rules as one table: where the keyboard is, the event, the condition, what the console does.
 #pragma once
 
 #include "startup/dropcon.h"

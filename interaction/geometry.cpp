@@ -1,4 +1,4 @@
-// Pure arithmetic of the console's motion and size: slide positions, size keys, drag snapping, fitting to a monitor.
+// Pure arithmetic of the console's motion and size: slide, size keys, drag snapping, fitting to a monitor.
 #include "interaction/geometry.h"
 
 #include <algorithm>

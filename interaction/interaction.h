@@ -1,4 +1,4 @@
-// What the console does while it runs: the event loop, show and hide, the size keys and the drag, the focus, the wait and the end.
+// What the console does while it runs: the loop, show and hide, sizes, the focus, the wait and the end.
 #pragma once
 
 #include <X11/Xlib.h>

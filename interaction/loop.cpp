@@ -1,4 +1,4 @@
-// The event loop: dispatches hotkeys, the handle, crossings and focus changes, monitor changes and the terminal going away.
+// The event loop: hotkeys, the handle, crossings, focus, monitor and panel changes, the terminal's end.
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -61,7 +61,8 @@ void startTerminalOrEnd(bool firstLaunch) {
             // How its shell ended on its own, not how we close it; what the
             // terminal printed is on standard error above the line.
             const std::string ending = terminalEnding();
-            endConsole(1, "terminal did not start: " + console.command + (ending.empty() ? "" : " (" + ending + ")"));
+            endConsole(1, "terminal did not start: " + console.command +
+                              (ending.empty() ? "" : " (" + ending + ")"));
         }
         countExitOrGiveUp();
     }

@@ -5,10 +5,10 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>

@@ -2,7 +2,6 @@
 #include "tests/support/scene.h"
 
 #include <X11/Xutil.h>
-#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <chrono>

@@ -1,4 +1,5 @@
-// Unit tests of the focus table, one row per rule; when the server is asked; the time window and the cover test.
+// Unit tests of the focus table, one row per rule; when the server is asked; the time window and the cover
+// test.
 #include <gtest/gtest.h>
 
 #include "interaction/focusrules.h"

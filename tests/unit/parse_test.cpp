@@ -60,14 +60,11 @@ TEST(SettingLength, PixelsOrAShareOfTheMonitor) {
         Length length;
     } cases[] = {
         {" 80 % \t", 1, 1, {80, true}},  // blanks around
-        {"12.5%", 1, 1, {12, true}},    // whole percent, as atoi reads the number
-        {"150%", 1, 1, {100, true}},    // clamped into range
-        {"0%", 1, 1, {1, true}},
-        {"-20%", -32768, 0, {0, true}},
-        {"80", 1, 1, {80, false}},
+        {"12.5%", 1, 1, {12, true}},     // whole percent, as atoi reads the number
+        {"150%", 1, 1, {100, true}},     // clamped into range
+        {"0%", 1, 1, {1, true}},          {"-20%", -32768, 0, {0, true}}, {"80", 1, 1, {80, false}},
         {"80%x", 1, 1, {80, false}},  // a '%' not at the end: pixels, as before
-        {"-40", -32768, 0, {-40, false}},
-        {nullptr, 1, 1, {7, false}},
+        {"-40", -32768, 0, {-40, false}}, {nullptr, 1, 1, {7, false}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(settingLength(c.text, 7, c.lowest, 32767, c.lowestPercent), c.length)

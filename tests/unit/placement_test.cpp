@@ -1,7 +1,6 @@
 // Unit tests of the placement rules: which monitor, the frame's span, the fitted height, slide or jump.
 #include <gtest/gtest.h>
 
-
 #include "console/placement.h"
 #include "interaction/geometry.h"
 
