@@ -34,15 +34,6 @@ static std::optional<std::vector<long>> longs(Window window, Atom property, Atom
     return values;
 }
 
-// Windows not our own may go at any moment: errors about them are expected
-// answers, taken quietly once those of the requests in flight have reached
-// the usual handler. Returns the handler to put back.
-static XErrorHandler quietErrors() {
-    Display* dpy = console.display;
-    if (LastKnownRequestProcessed(dpy) != NextRequest(dpy) - 1) XSync(dpy, False);
-    return XSetErrorHandler(ignoreXError);
-}
-
 // Selects a window's property changes and reads its top strut.
 static std::optional<TopStrut> follow(Window window) {
     Display* dpy = console.display;

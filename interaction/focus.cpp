@@ -28,10 +28,7 @@ static void focusAt(Window window, Time when) {
 // Whether the window can take the focus. A window that has gone away
 // meanwhile is an expected answer here, not an error worth reporting.
 static bool viewable(Window window) {
-    // Errors of requests still in flight belong to the usual handler.
-    if (LastKnownRequestProcessed(console.display) != NextRequest(console.display) - 1)
-        XSync(console.display, False);
-    XErrorHandler previous = XSetErrorHandler(ignoreXError);
+    XErrorHandler previous = quietErrors();
     XWindowAttributes attributes;
     Status found = XGetWindowAttributes(console.display, window, &attributes);
     XSetErrorHandler(previous);

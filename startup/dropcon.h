@@ -97,6 +97,10 @@ int onXError(Display* display, XErrorEvent* error);
 // For the moments an error is an expected answer (a window that may have
 // gone): installed around those requests, it says nothing.
 int ignoreXError(Display* display, XErrorEvent* error);
+// Windows not our own may go at any moment: errors about them are expected
+// answers, taken quietly once those of the requests in flight have reached
+// the usual handler. Returns the handler to put back.
+XErrorHandler quietErrors();
 // A short hold of the server: no stop signal takes effect and no X error is
 // written until the release has reached the server.
 void grabServer();

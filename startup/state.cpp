@@ -62,6 +62,12 @@ int onXError(Display*, XErrorEvent* error) {
 
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
+XErrorHandler quietErrors() {
+    Display* dpy = console.display;
+    if (LastKnownRequestProcessed(dpy) != NextRequest(dpy) - 1) XSync(dpy, False);
+    return XSetErrorHandler(ignoreXError);
+}
+
 long long monotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
