@@ -134,14 +134,23 @@ static int ownHeight = 0;
 void followTerminal(const XEvent& first) {
     // The changes queued behind this one are taken with it: the last
     // ConfigureNotify tells the terminal's size now.
-    auto take = [](const XEvent& event) {
-        if (event.type != ConfigureNotify) return;
+    // Only the echoes of the console's own resizes (the show's detour, a
+    // drag): nothing of the terminal's to read.
+    bool terminalMade = false;
+    auto take = [&terminalMade](const XEvent& event) {
+        if (event.type != ConfigureNotify) {
+            terminalMade = true;
+            return;
+        }
         const XConfigureEvent& c = event.xconfigure;
-        ownHeight = isOwnEcho(c.serial, c.width, c.height, lastTerminalResize()) ? 0 : c.height;
+        const bool echo = isOwnEcho(c.serial, c.width, c.height, lastTerminalResize());
+        ownHeight = echo ? 0 : c.height;
+        terminalMade = terminalMade || !echo;
     };
     take(first);
     XEvent more;
     while (XCheckIfEvent(console.display, &more, terminalChange, nullptr)) take(more);
+    if (!terminalMade) return;
     // Read again at every change: xterm resizes itself (for a new font, for
     // resize -s) before it writes its hints, and on the way they give a row
     // height of 0: the real one is still to come, with another rewrite.
