@@ -16,32 +16,16 @@ static Atom clientListAtom = None, strutAtom = None, strutPartialAtom = None;
 static std::map<Window, std::optional<TopStrut>> candidates;
 static bool byClientList = false;
 
-// A property of 32-bit items (longs, as Xlib hands them over); nullopt when
-// the window has none of that type, or has gone.
-static std::optional<std::vector<long>> longs(Window window, Atom property, Atom type) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::optional<std::vector<long>> values;
-    if (XGetWindowProperty(console.display, window, property, 0, 65536, False, type, &actualType, &format,
-                           &count, &after, &data) == Success &&
-        actualType == type && format == 32) {
-        const long* items = reinterpret_cast<const long*>(data);
-        values.emplace(items, items + count);
-    }
-    if (data) XFree(data);
-    return values;
-}
-
 // Selects a window's property changes and reads its top strut.
 static std::optional<TopStrut> follow(Window window) {
     Display* dpy = console.display;
     XErrorHandler previous = quietErrors();
     XSelectInput(dpy, window, PropertyChangeMask);
     // _NET_WM_STRUT counts only where _NET_WM_STRUT_PARTIAL is not set.
-    std::vector<long> values = longs(window, strutPartialAtom, XA_CARDINAL).value_or(std::vector<long>{});
-    if (values.size() < 12) values = longs(window, strutAtom, XA_CARDINAL).value_or(std::vector<long>{});
+    std::vector<long> values =
+        propertyLongs(window, strutPartialAtom, XA_CARDINAL).value_or(std::vector<long>{});
+    if (values.size() < 12)
+        values = propertyLongs(window, strutAtom, XA_CARDINAL).value_or(std::vector<long>{});
     XSetErrorHandler(previous);
     return topStrut(values.data(), values.size(), DisplayWidth(dpy, console.screen));
 }
@@ -66,7 +50,7 @@ static std::vector<Window> mappedChildren() {
 // Takes the windows that may be panels anew; the struts of those already
 // followed are kept, since their changes are seen.
 static void rescan() {
-    const std::optional<std::vector<long>> clients = longs(console.root, clientListAtom, XA_WINDOW);
+    const std::optional<std::vector<long>> clients = propertyLongs(console.root, clientListAtom, XA_WINDOW);
     byClientList = clients.has_value();
     std::vector<Window> windows;
     if (clients)

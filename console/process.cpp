@@ -48,16 +48,8 @@ void signalGroup(int number) {
 // the terminal's process group. The window of a terminal daemon's client
 // (urxvtc) is the daemon's, which serves other terminals too.
 bool startedHere(Display* dpy, Window window) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    pid_t pid = 0;
-    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
-                           &type, &format, &count, &after, &data) == Success &&
-        data && count == 1 && format == 32)
-        pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
+    const auto values = propertyLongs(window, XInternAtom(dpy, "_NET_WM_PID", False), XA_CARDINAL);
+    const pid_t pid = values && values->size() == 1 ? static_cast<pid_t>(values->front()) : 0;
     return pid > 0 && shellPid > 0 && (pid == shellPid || getpgid(pid) == shellPid);
 }
 

@@ -59,17 +59,8 @@ bool terminalHoldsFocus() { return heldByTerminal(currentFocus()); }
 
 // A root property's one 32-bit value, or absent when it has none.
 static long rootValue(Atom property, Atom type, long absent) {
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    long value = absent;
-    if (XGetWindowProperty(console.display, console.root, property, 0, 1, False, type, &actual, &format,
-                           &count, &after, &data) == Success &&
-        data && format == 32 && count == 1)
-        value = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
-    return value;
+    const auto values = propertyLongs(console.root, property, type);
+    return values && values->size() == 1 ? values->front() : absent;
 }
 
 void watchDesktop() {

@@ -3,7 +3,9 @@
 
 #include <X11/Xlib.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "startup/keymap.h"
 #include "startup/parse.h"
@@ -97,6 +99,9 @@ int onXError(Display* display, XErrorEvent* error);
 // For the moments an error is an expected answer (a window that may have
 // gone): installed around those requests, it says nothing.
 int ignoreXError(Display* display, XErrorEvent* error);
+// A property of 32-bit items (longs, as Xlib hands them over); nullopt when
+// the window has none of that type, or has gone.
+std::optional<std::vector<long>> propertyLongs(Window window, Atom property, Atom type);
 // Windows not our own may go at any moment: errors about them are expected
 // answers, taken quietly once those of the requests in flight have reached
 // the usual handler. Returns the handler to put back.

@@ -62,6 +62,22 @@ int onXError(Display*, XErrorEvent* error) {
 
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
+std::optional<std::vector<long>> propertyLongs(Window window, Atom property, Atom type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::optional<std::vector<long>> values;
+    if (XGetWindowProperty(console.display, window, property, 0, 65536, False, type, &actualType, &format,
+                           &count, &after, &data) == Success &&
+        actualType == type && format == 32) {
+        const long* items = reinterpret_cast<const long*>(data);
+        values.emplace(items, items + count);
+    }
+    if (data) XFree(data);
+    return values;
+}
+
 XErrorHandler quietErrors() {
     Display* dpy = console.display;
     if (LastKnownRequestProcessed(dpy) != NextRequest(dpy) - 1) XSync(dpy, False);
