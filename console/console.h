@@ -10,14 +10,12 @@
 void createFrame();
 
 // The monitors, kept current by RandR's and the root's events. After one
-// change of the screen (all its queued events are taken at once) a shown
-// console is placed again and true returned: it is then to be fitted to
-// its place. A hidden one is placed at its next show.
+// change of the screen (all its queued events are taken at once), or of
+// the panels, a shown console is placed again and true returned: it is then
+// to be fitted to its place. A hidden one is placed at its next show.
 void watchMonitors();
 bool isMonitorEvent(const XEvent& event);
 bool monitorsChanged(XEvent& event);
-// After a change of the monitors or the panels: places a shown console again
-// (true); false for a hidden one.
 bool placeShownAgain();
 // Chooses the monitor for a show; one pointer query in pointer mode.
 void placeForShow();
@@ -56,12 +54,7 @@ long long terminalAgeMs();
 // none, -1 when its window has gone.
 int hintedRowHeight();
 // Every resize of the terminal goes through here, at the console's width,
-// so that its echo can be told from a change the terminal makes itself:
-// the last request's serial and the size it asked for.
-struct AskedSize {
-    unsigned long serial = 0;
-    int width = 0, height = 0;
-};
+// so that its echo can be told from a change the terminal makes itself.
 void resizeTerminal(int height);
 AskedSize lastTerminalResize();
 

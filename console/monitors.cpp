@@ -67,14 +67,19 @@ static void placeOn(size_t index) {
     console.span = consoleSpan(console.area, console.xOffset, console.screenWidth);
 }
 
-static std::optional<Point> pointerPosition() {
+// The monitor the setting names; in pointer mode after one pointer query,
+// the one round trip placement adds to a show (the monitors come from the
+// copy that events keep current).
+static size_t choose(const MonitorSetting& setting, bool* missing = nullptr) {
+    std::optional<Point> pointerAt;
     Window rootReturn = None, child = None;
     int x = 0, y = 0, winX = 0, winY = 0;
     unsigned mask = 0;
     // False: the pointer is on another screen, and no monitor here holds it.
-    if (!XQueryPointer(console.display, console.root, &rootReturn, &child, &x, &y, &winX, &winY, &mask))
-        return std::nullopt;
-    return Point{x, y};
+    if (setting.mode == MonitorMode::Pointer &&
+        XQueryPointer(console.display, console.root, &rootReturn, &child, &x, &y, &winX, &winY, &mask))
+        pointerAt = Point{x, y};
+    return chooseMonitor(monitors, setting, pointerAt, missing);
 }
 
 void watchMonitors() {
@@ -117,15 +122,13 @@ bool monitorsChanged(XEvent& event) {
 }
 
 bool placeShownAgain() {
-    // A hidden console stays parked out of sight and is placed at its next show.
     if (loop.hidden) return false;
     std::optional<size_t> index = findMonitor(monitors, placedOn);
     if (!index) {
         // Its monitor is gone: to the pointer's monitor, or the primary one.
         MonitorSetting setting = console.monitor;
         if (setting.mode == MonitorMode::Named) setting.mode = MonitorMode::Primary;
-        const bool byPointer = setting.mode == MonitorMode::Pointer;
-        index = chooseMonitor(monitors, setting, byPointer ? pointerPosition() : std::nullopt);
+        index = choose(setting);
     }
     placeOn(*index);
     return true;
@@ -134,10 +137,7 @@ bool placeShownAgain() {
 void placeForShow() {
     const MonitorSetting& setting = console.monitor;
     bool missing = false;
-    // The pointer query is the one round trip placement adds to a show; the
-    // monitors come from the copy that events keep current.
-    const size_t index = chooseMonitor(
-        monitors, setting, setting.mode == MonitorMode::Pointer ? pointerPosition() : std::nullopt, &missing);
+    const size_t index = choose(setting, &missing);
     // Said once each time the name goes missing: a monitor plugged in later
     // is used from the next show on.
     if (missing && !monitorMissing)

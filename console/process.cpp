@@ -27,12 +27,6 @@ int shellStatus = 0;
 constexpr long long kCloseTimeoutMs = 1000;
 constexpr long long kGroupPollMs = 20;
 
-bool lists(const Atom* atoms, int count, Atom wanted) {
-    for (int i = 0; i < count; ++i)
-        if (atoms[i] == wanted) return true;
-    return false;
-}
-
 // The terminal's process group, made for its shell and named by the shell's
 // pid: whether any of it is left, and a signal to all of it. Never our own
 // group or our session's, whatever became of that pid.
@@ -63,7 +57,8 @@ void askToClose(Display* dpy, Window window, bool ours) {
     Atom deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
     Atom* atoms = nullptr;
     int count = 0;
-    bool polite = XGetWMProtocols(dpy, window, &atoms, &count) && lists(atoms, count, deleteWindow);
+    const bool polite = XGetWMProtocols(dpy, window, &atoms, &count) &&
+                        std::find(atoms, atoms + count, deleteWindow) != atoms + count;
     if (atoms) XFree(atoms);
     if (!polite) {
         if (ours) XKillClient(dpy, window);

@@ -30,37 +30,23 @@ int heightFromSettings() {
     return initialHeight(console.heightInc, rows, console.handleWidth);
 }
 
-// The frame's substructure events, and no other: a mask would take the
-// root's structure events too (a new screen size, monitors set or deleted),
-// which belong to the event loop.
+// The frame's substructure events (CreateNotify to CirculateNotify; the
+// requests among them go to a redirecting parent, which the frame is not),
+// and no other: a mask would take the root's structure events too (a new
+// screen size, monitors set or deleted), which belong to the event loop.
 static Bool frameSubstructureEvent(Display*, XEvent* event, XPointer) {
-    switch (event->type) {
-        case CreateNotify:
-        case DestroyNotify:
-        case UnmapNotify:
-        case MapNotify:
-        case ReparentNotify:
-        case ConfigureNotify:
-        case GravityNotify:
-        case CirculateNotify:
-            return event->xany.window == console.frameWin;
-        default:
-            return False;
-    }
+    return event->type >= CreateNotify && event->type <= CirculateNotify &&
+           event->xany.window == console.frameWin;
 }
 
-// Waits for the terminal's window to appear in the frame and to be mapped.
-// Only the frame's substructure events are taken; everything else stays
-// queued for the event loop. The window is named by the first CreateNotify
-// or MapNotify of a child; when it was its creation, we go on until it is
-// mapped, since the size hints are only certain to be set by then and the focus can only be
-// given to a viewable window. The window stays None when it was destroyed
-// unmapped (the terminal died while it started) and when the console was
-// asked to end meanwhile. A shell that fails before any window
-// appears means a terminal that cannot start: no use waiting for it. One
-// that ends well may have handed the work over (a client of a terminal
-// server, a wrapper script that starts the terminal in the background), so
-// its window is still waited for.
+// Waits for the terminal's window to appear in the frame and be mapped,
+// taking only the frame's substructure events. The window is named by the
+// first CreateNotify or MapNotify of a child, and waited for until mapped:
+// only then are its size hints certain to be set, and only a viewable
+// window can be given the focus. A shell that fails before any window
+// appears means a terminal that cannot start; one that ends well may have
+// handed the work over (a terminal server's client, a wrapper script that
+// starts the terminal in the background), so its window is still awaited.
 static Launch awaitTerminalWindow() {
     Display* dpy = console.display;
     const long long deadline = monotonicMs() + kLaunchTimeoutMs;

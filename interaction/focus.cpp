@@ -64,10 +64,9 @@ static long rootValue(Atom property, Atom type, long absent) {
 }
 
 void watchDesktop() {
-    char names[][24] = {"_NET_CURRENT_DESKTOP", "_NET_SHOWING_DESKTOP", "_NET_ACTIVE_WINDOW"};
-    char* list[] = {names[0], names[1], names[2]};
+    const char* names[] = {"_NET_CURRENT_DESKTOP", "_NET_SHOWING_DESKTOP", "_NET_ACTIVE_WINDOW"};
     Atom atoms[3] = {None, None, None};
-    XInternAtoms(console.display, list, 3, False, atoms);
+    XInternAtoms(console.display, const_cast<char**>(names), 3, False, atoms);
     activeWindowAtom = atoms[2];
     for (int i : {0, 1}) {
         desktopAtoms[i] = atoms[i];
@@ -75,10 +74,8 @@ void watchDesktop() {
     }
 }
 
-void watchTerminalFocus() {
-    // The launch selected its focus events.
-    termFocused = false;
-}
+// The launch selected its focus events.
+void watchTerminalFocus() { termFocused = false; }
 
 // Whether a screen locker covers the console's monitor: a viewable
 // override-redirect window stacked above the frame over all of it (i3lock,
@@ -264,11 +261,7 @@ static void dropOwnCrossings() {
     }
 }
 
-void settleResize() {
-    // A console that grows or shrinks under a resting pointer crosses it
-    // too; the user who pressed a size key is typing in the console.
-    dropOwnCrossings();
-}
+void settleResize() { dropOwnCrossings(); }
 
 void settleShow() {
     dropOwnCrossings();
@@ -277,8 +270,7 @@ void settleShow() {
 
 void settleHide() {
     dropOwnCrossings();
-    // A hidden console never keeps the focus, even when hide's timed
-    // request lost to a later focus change.
+    // Even when hide's timed request lost to a later focus change.
     apply(FocusEvent::hide, {}, CurrentTime);
 }
 

@@ -1,8 +1,8 @@
 // Pure rules of following the terminal when it changes its own size or row height.
 #pragma once
 
-#include "console/console.h"
 #include "interaction/geometry.h"
+#include "startup/dropcon.h"
 
 // Whether a ConfigureNotify of the terminal (its serial, the size it
 // reports) is the console's own doing rather than a change the terminal

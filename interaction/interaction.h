@@ -17,7 +17,9 @@ void showConsole(Time when);
 void hideConsole(Time when);
 
 // The size keys, the drag of the handle, and fitting the console to the
-// place it has just been given (before: the span and top it had).
+// place it has just been given (before: the span and top it had): its
+// heights fitted to the monitor, the frame and the terminal moved and
+// resized where that changed anything.
 struct SizePress;
 void applySizeKeys(const SizePress& press);
 void dragResize();

@@ -10,30 +10,40 @@
 
 static int maxHeight() { return kMaxExtent - console.handleWidth; }
 
-// The terminal first, then the frame around it; the frame's top stays put.
-static void resizeConsole() {
+// The terminal first, then the frame around it, at the console's size and
+// place: at the top of its monitor when shown, parked above the screen
+// otherwise.
+static void placeConsole(bool shown) {
     resizeTerminal(console.height);
-    XResizeWindow(console.display, console.frameWin, console.span.width,
-                  console.height + console.handleWidth);
+    XMoveResizeWindow(console.display, console.frameWin, console.span.x, shown ? shownY() : hiddenY(),
+                      console.span.width, console.height + console.handleWidth);
 }
 
 // Whether the size keys or the handle have set the height: a share of the
 // monitor in consoleHeight is worked out on each monitor until then.
 static bool heightSet = false;
 
-void applySizeKeys(const SizePress& press) {
-    SizeState state{console.height, loop.savedHeight, loop.fullScreen};
-    // Full screen is the height of the console's monitor.
-    state = applySizeKey(state, press, console.heightInc, console.area.height, maxHeight());
-    // Outside full screen the size keys set the height the user chose.
-    if (!loop.fullScreen && !state.fullScreen) {
-        console.chosenHeight = state.height;
-        heightSet = true;
-    }
+static SizeState sizes() { return {console.height, loop.savedHeight, loop.fullScreen}; }
+
+static void setSizes(const SizeState& state) {
     console.height = state.height;
     loop.savedHeight = state.savedHeight;
     loop.fullScreen = state.fullScreen;
-    resizeConsole();
+}
+
+// Outside full screen the size keys and the handle set the height the user chose.
+static void chooseHeight() {
+    if (loop.fullScreen) return;
+    console.chosenHeight = console.height;
+    heightSet = true;
+}
+
+void applySizeKeys(const SizePress& press) {
+    const bool wasFull = loop.fullScreen;
+    // Full screen is the height of the console's monitor.
+    setSizes(applySizeKey(sizes(), press, console.heightInc, console.area.height, maxHeight()));
+    if (!wasFull) chooseHeight();
+    placeConsole(true);
 }
 
 void dragResize() {
@@ -56,11 +66,8 @@ void dragResize() {
         int height = dragHeight(event.xmotion.y - shownY(), console.heightInc, console.height, maxHeight());
         if (height == console.height) continue;
         console.height = height;
-        if (!loop.fullScreen) {
-            console.chosenHeight = height;
-            heightSet = true;
-        }
-        resizeConsole();
+        chooseHeight();
+        placeConsole(true);
         XSync(dpy, False);
     }
     // The drag is over once the server has let the pointer go: the crossing
@@ -73,26 +80,12 @@ void dragResize() {
 // The monitor height the current height was last fitted to.
 static int fittedTo = 0;
 
-// The terminal and the frame at the console's size and place: at the top
-// of its monitor when shown, parked above the screen otherwise.
-static void placeConsole(bool shown) {
-    resizeTerminal(console.height);
-    XMoveResizeWindow(console.display, console.frameWin, console.span.x, shown ? shownY() : hiddenY(),
-                      console.span.width, console.height + console.handleWidth);
-}
-
 void fitToPlacement(Span before, int topBefore, bool shown) {
-    // Fits the heights to the monitor just placed on and moves and resizes
-    // the frame and the terminal where that changed anything: at its top
-    // when shown, parked above the screen otherwise. On one monitor that
-    // never changes, this sends nothing.
+    // On one monitor that never changes, this sends nothing.
     const int heightBefore = console.height;
     if (console.consoleHeight.percent && !heightSet) console.chosenHeight = heightFromSettings();
-    SizeState state{console.height, loop.savedHeight, loop.fullScreen};
-    state = fitToMonitor(state, console.chosenHeight, fittedTo, console.area.height, console.handleWidth,
-                         console.heightInc);
-    console.height = state.height;
-    loop.savedHeight = state.savedHeight;
+    setSizes(fitToMonitor(sizes(), console.chosenHeight, fittedTo, console.area.height, console.handleWidth,
+                          console.heightInc));
     fittedTo = console.area.height;
     if (console.span == before && console.height == heightBefore && (!shown || shownY() == topBefore)) return;
     placeConsole(shown);
@@ -107,11 +100,8 @@ void resumeFollowing() { guard = FitGuard{}; }
 // The heights after a change of the terminal's, fitted to the console's
 // monitor; the terminal back at the console's width, the frame around it.
 static void refit(int oldInc, int terminalHeight) {
-    SizeState state{console.height, loop.savedHeight, loop.fullScreen};
-    state = followedHeights(state, oldInc, console.heightInc, terminalHeight, console.area.height,
-                            console.handleWidth, maxHeight(), &console.chosenHeight);
-    console.height = state.height;
-    loop.savedHeight = state.savedHeight;
+    setSizes(followedHeights(sizes(), oldInc, console.heightInc, terminalHeight, console.area.height,
+                             console.handleWidth, maxHeight(), &console.chosenHeight));
     fittedTo = console.area.height;
     heightSet = true;
     placeConsole(!loop.hidden);

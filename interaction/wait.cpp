@@ -20,12 +20,6 @@ void takeSignals() {
 
 timespec fromNs(long long ns) { return timespec{static_cast<time_t>(ns / 1000000000), ns % 1000000000}; }
 
-long long monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
-}
-
 }  // namespace
 
 void waitForInput(long long deadlineMs) {

@@ -23,14 +23,12 @@ struct Span {
     int x = 0, width = 0;
     bool operator==(const Span&) const = default;
 };
-
-// The root window's events, selected in one place (a second XSelectInput on
-// the root would replace the first): the root's ConfigureNotify tells of a
-// new screen size and of monitors set or deleted; property changes announce
-// workspace switches and "show desktop". With belowPanels, SubstructureNotify
-// too: the root's children come and go, which may be panels where no window
-// manager lists its clients.
-constexpr long kRootEvents = StructureNotifyMask | PropertyChangeMask;
+// The console's last resize of the terminal: its request's serial and the
+// size it asked for.
+struct AskedSize {
+    unsigned long serial = 0;
+    int width = 0, height = 0;
+};
 
 // Everything the console knows: the X connection, the settings read from
 // the resource database, the two windows, the current size and the hotkeys.
@@ -112,7 +110,8 @@ void grabServer();
 void ungrabServer();
 // How many X errors onXError has reported.
 extern unsigned long xErrors;
-long long monotonicMs();
+long long monotonicNs();
+inline long long monotonicMs() { return monotonicNs() / 1000000; }
 
 // Takes the one-console claim for this program name and screen, or ends
 // with status 1 when another console holds it.

@@ -57,16 +57,21 @@ int main(int argc, char** argv) {
     console.resizeCursor = XCreateFontCursor(console.display, XC_double_arrow);
 
     readSettings();
-    XSelectInput(console.display, console.root,
-                 kRootEvents | (console.belowPanels ? SubstructureNotifyMask : NoEventMask));
+    // The root window's events, selected here only (another XSelectInput on
+    // the root would replace these): its ConfigureNotify tells of a new
+    // screen size and of monitors set or deleted; property changes announce
+    // workspace switches and "show desktop". With belowPanels, its children
+    // come and go, which may be panels where no window manager lists its
+    // clients.
+    XSelectInput(
+        console.display, console.root,
+        StructureNotifyMask | PropertyChangeMask | (console.belowPanels ? SubstructureNotifyMask : 0));
     watchDesktop();
     watchPanels();
     watchMonitors();
     createFrame();
     watchCompositor();
     buildCommand(argc, argv);
-    loop.hidden = true;
-    loop.fullScreen = false;
     startTerminalOrEnd(true);
     runEventLoop();
 }

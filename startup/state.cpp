@@ -84,8 +84,8 @@ XErrorHandler quietErrors() {
     return XSetErrorHandler(ignoreXError);
 }
 
-long long monotonicMs() {
+long long monotonicNs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
