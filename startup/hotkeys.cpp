@@ -94,10 +94,19 @@ static void placeHotkey(HotkeyGrab& hotkey, const KeyTable& table, bool hadKey) 
                      hotkey.resource, parseHotkey(hotkey.spec).keyName.c_str());
 }
 
+// The key and modifier combinations a hotkey is grabbed with; none without a key.
+using Combination = std::pair<KeyCode, unsigned>;
+static std::vector<Combination> combinations(const HotkeyGrab& hotkey) {
+    std::vector<Combination> list;
+    if (hotkey.keycode)
+        for (unsigned mask : grabMasks(hotkey.grabMask, console.numLockMask))
+            list.emplace_back(hotkey.keycode, mask);
+    return list;
+}
+
 static void grabKey(const HotkeyGrab& hotkey) {
-    if (!hotkey.keycode) return;
-    for (unsigned mask : grabMasks(hotkey.grabMask, console.numLockMask))
-        XGrabKey(console.display, hotkey.keycode, mask, console.root, True, GrabModeAsync, GrabModeAsync);
+    for (auto [keycode, mask] : combinations(hotkey))
+        XGrabKey(console.display, keycode, mask, console.root, True, GrabModeAsync, GrabModeAsync);
 }
 
 template <typename Hotkeys>
@@ -148,31 +157,23 @@ void grabHotkeys() {
 void grabSizeKeys() { grabQuietly(sizeKeys); }
 
 void releaseSizeKeys() {
-    const HotkeyGrab& toggle = console.toggleKey;
-    const std::vector<unsigned> toggleMasks = grabMasks(toggle.grabMask, console.numLockMask);
-    for (const HotkeyGrab* hotkey : sizeKeys) {
-        if (!hotkey->keycode) continue;
-        for (unsigned mask : grabMasks(hotkey->grabMask, console.numLockMask)) {
-            // A combination that the toggle key holds too stays grabbed.
-            if (toggle.keycode == hotkey->keycode &&
-                std::find(toggleMasks.begin(), toggleMasks.end(), mask) != toggleMasks.end())
-                continue;
-            XUngrabKey(console.display, hotkey->keycode, mask, console.root);
-        }
-    }
+    // A combination that the toggle key holds too stays grabbed.
+    const std::vector<Combination> toggle = combinations(console.toggleKey);
+    for (const HotkeyGrab* hotkey : sizeKeys)
+        for (Combination held : combinations(*hotkey))
+            if (std::find(toggle.begin(), toggle.end(), held) == toggle.end())
+                XUngrabKey(console.display, held.first, held.second, console.root);
 }
 
 void releaseHotkeys() { XUngrabKey(console.display, AnyKey, AnyModifier, console.root); }
 
 // The key combinations the console holds now: the toggle key's always, the
 // size keys' while shown.
-static std::vector<std::pair<KeyCode, unsigned>> heldCombinations() {
-    std::vector<std::pair<KeyCode, unsigned>> held;
-    for (const HotkeyGrab* hotkey : allHotkeys) {
-        if (!hotkey->keycode || (hotkey != &console.toggleKey && loop.hidden)) continue;
-        for (unsigned mask : grabMasks(hotkey->grabMask, console.numLockMask))
-            held.emplace_back(hotkey->keycode, mask);
-    }
+static std::vector<Combination> heldCombinations() {
+    std::vector<Combination> held = combinations(console.toggleKey);
+    for (const HotkeyGrab* hotkey : sizeKeys)
+        for (Combination combination : combinations(*hotkey))
+            if (!loop.hidden) held.push_back(combination);
     return held;
 }
 
@@ -206,9 +207,9 @@ void followKeyboardMapping(XEvent& event) {
     // the others grabbed again at once: the server also sends this notice
     // when input switches between keyboards with the same map, and keys
     // pressed meanwhile must not slip past a hotkey that stays where it was.
-    for (auto [keycode, mask] : before)
-        if (std::find(after.begin(), after.end(), std::pair(keycode, mask)) == after.end())
-            XUngrabKey(dpy, keycode, mask, console.root);
+    for (Combination held : before)
+        if (std::find(after.begin(), after.end(), held) == after.end())
+            XUngrabKey(dpy, held.first, held.second, console.root);
     const HotkeyGrab* toggle[] = {&console.toggleKey};
     grabQuietly(toggle);
     if (!loop.hidden) grabSizeKeys();
