@@ -140,12 +140,7 @@ void closeTerminal() {
     if (window == None && !groupLeft()) return;
 
     // The window may be going away already: errors about it are expected.
-    // Earlier requests' errors still belong to the usual handler.
-    XErrorHandler previous = nullptr;
-    if (dpy) {
-        XSync(dpy, False);
-        previous = XSetErrorHandler(ignoreXError);
-    }
+    const XErrorHandler previous = dpy ? quietErrors() : nullptr;
     const bool ours = window != None && startedHere(dpy, window);
     if (window != None) askToClose(dpy, window, ours);
     // What is left of the group once the window is gone (or while there is

@@ -175,9 +175,8 @@ static void act(FocusEvent event, FocusAction action, Window focus, Time when, W
             // A loss from now on is our own doing, not a window manager's.
             focusTakenMs = desktopChangedMs = kLongAgo;
             if (loop.savedFocus == None) break;
-            // A window that has gone or is unmapped cannot have it: the
-            // pointer's window gets it, rather than the terminal keeping keys
-            // that would go into a console out of sight.
+            // Not to a window that has gone or is unmapped: the terminal
+            // would keep keys that go into a console out of sight.
             focusAt(
                 loop.savedFocus != PointerRoot && !viewable(loop.savedFocus) ? PointerRoot : loop.savedFocus,
                 when);
@@ -185,12 +184,10 @@ static void act(FocusEvent event, FocusAction action, Window focus, Time when, W
     }
 }
 
-// Decides an event by the table and carries the decision out. The server is
-// asked where its answer could change the decision, and for a raise no key
-// press asked for (at CurrentTime: a signal, a workspace switch), whether a
-// locker is up: under one short server grab together with the action, so
-// that no window manager (and no locker) slips in between. A raise also
-// asks, with several monitors, where the window that has the keyboard lies.
+// Decides an event by the table and carries the decision out. What the
+// server is asked (see FocusFacts) is asked under one short server grab
+// together with the action, so that no window manager (and no locker)
+// slips in between.
 static FocusDecision apply(FocusEvent event, FocusFacts facts, Time when, Window active = None) {
     facts.where = loop.hidden ? Keyboard::hidden : Keyboard::inConsole;
     const bool ask = asksServer(event, facts);

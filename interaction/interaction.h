@@ -7,11 +7,9 @@
 
 #include "startup/dropcon.h"
 
-// The loop and its toggle, which shows a hidden console and hides a shown
-// one (with refocus, first takes a lost focus back), at the time of the
-// press (CurrentTime by signal). The terminal started and adopted, or the end.
+// The loop; the terminal started and adopted, or the end; show and hide,
+// at the time of the press (CurrentTime by signal).
 [[noreturn]] void runEventLoop();
-void toggleConsole(Time when);
 void startTerminalOrEnd(bool firstLaunch);
 void showConsole(Time when);
 void hideConsole(Time when);
@@ -50,8 +48,7 @@ bool terminalHoldsFocus();
 bool raiseForShow(Time when);
 void takeFocusForShow(Time when);
 // Gives the focus back to the window that had it before the show, only
-// while the terminal holds it; to the pointer's window when that one has
-// gone or is unmapped: at a hide, at the end.
+// while the terminal holds it: at a hide, at the end.
 void returnFocus(Time when);
 void returnFocusAtEnd();
 // After a show, a hide or a resize: the crossings that the frame's own

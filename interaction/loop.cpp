@@ -11,6 +11,15 @@
 // The toggle key's last press: one toggle per press, however long it is held.
 static LastPress togglePress;
 
+// Shows a hidden console, hides a shown one; with refocus, a shown console
+// that has lost the focus takes it back instead.
+static void toggleConsole(Time when) {
+    if (loop.hidden)
+        showConsole(when);
+    else if (!console.refocus || !takeBackLostFocus(when))
+        hideConsole(when);
+}
+
 // A hotkey is known by the key and the modifiers it was grabbed with, not
 // by the keysym the key types now. An event sent by another client comes
 // from no grab.
@@ -29,13 +38,6 @@ static void onKeyPress(const XKeyEvent& key) {
             settleResize();
         }
     }
-}
-
-void toggleConsole(Time when) {
-    if (loop.hidden)
-        showConsole(when);
-    else if (!console.refocus || !takeBackLostFocus(when))
-        hideConsole(when);
 }
 
 // A terminal that dies this soon after its launch, this many times in a

@@ -94,9 +94,6 @@ extern LoopState loop;
 
 // The X error handler: reports every protocol error by its code and goes on.
 int onXError(Display* display, XErrorEvent* error);
-// For the moments an error is an expected answer (a window that may have
-// gone): installed around those requests, it says nothing.
-int ignoreXError(Display* display, XErrorEvent* error);
 // A property of 32-bit items (longs, as Xlib hands them over); nullopt when
 // the window has none of that type, or has gone.
 std::optional<std::vector<long>> propertyLongs(Window window, Atom property, Atom type);

@@ -60,8 +60,6 @@ int onXError(Display*, XErrorEvent* error) {
     return 0;
 }
 
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
-
 std::optional<std::vector<long>> propertyLongs(Window window, Atom property, Atom type) {
     Atom actualType = None;
     int format = 0;
@@ -81,7 +79,7 @@ std::optional<std::vector<long>> propertyLongs(Window window, Atom property, Ato
 XErrorHandler quietErrors() {
     Display* dpy = console.display;
     if (LastKnownRequestProcessed(dpy) != NextRequest(dpy) - 1) XSync(dpy, False);
-    return XSetErrorHandler(ignoreXError);
+    return XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
 }
 
 long long monotonicNs() {
