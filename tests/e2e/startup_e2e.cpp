@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <string>
@@ -30,16 +29,6 @@ std::string usageFor(const std::string& name) {
            "keySmaller:            Control+KP_Subtract\n"
            "keyBigger:             Control+KP_Add\n"
            "keyFull:               Alt+F11\n";
-}
-
-std::string instanceName(Display* dpy, Window w) {
-    XClassHint hint{};
-    if (!XGetClassHint(dpy, w, &hint)) return "";
-    std::string name = hint.res_name ? hint.res_name : "";
-    std::string cls = hint.res_class ? hint.res_class : "";
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    return name + "/" + cls;
 }
 
 }  // namespace
@@ -90,7 +79,7 @@ TEST(Startup, DefaultsGiveAFullWidthConsoleOfTenRowsParkedAboveTheScreen) {
     EXPECT_EQ(frame.height, term.height + 3);
     EXPECT_EQ(frame.y, -frame.height);
     // The terminal reads its resources under the program's name.
-    EXPECT_EQ(instanceName(server.dpy(), console.termWin), "dropcon/XTerm");
+    EXPECT_EQ(classOf(server.dpy(), console.termWin), "dropcon/XTerm");
     EXPECT_TRUE(console.process.running());
     EXPECT_EQ(console.process.err(), "");
 }
@@ -141,7 +130,7 @@ TEST(Startup, SettingsAreReadUnderTheNameOfTheLinkThatStartedIt) {
         Console console(server, {}, link);
         ASSERT_TRUE(console.ready()) << console.process.err();
         EXPECT_EQ(console.terminal().height, k.rows * console.rowHeight());
-        EXPECT_EQ(instanceName(server.dpy(), console.termWin), std::string(k.name) + "/XTerm");
+        EXPECT_EQ(classOf(server.dpy(), console.termWin), std::string(k.name) + "/XTerm");
     }
 }
 
@@ -180,7 +169,7 @@ TEST(Startup, UrxvtIsEmbedded) {
     server.setResources("dropcon.term: urxvt\n");
     Console console(server);
     ASSERT_TRUE(console.ready()) << console.process.err();
-    EXPECT_EQ(instanceName(server.dpy(), console.termWin), "dropcon/URxvt");
+    EXPECT_EQ(classOf(server.dpy(), console.termWin), "dropcon/URxvt");
     EXPECT_EQ(console.terminal().height, 10 * console.rowHeight());
     EXPECT_EQ(console.frame().y, -(console.terminal().height + 3));
 }

@@ -1,7 +1,6 @@
 // Test support: the scene tests and benchmark share: server, window manager, apps, console.
 #include "tests/support/scene.h"
 
-#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -165,12 +164,7 @@ std::string Scene::state() {
     const Window focus = focusOf(dpy());
     std::string text = "focus " + std::to_string(focus);
     // A window of none of ours: its class says whose.
-    XClassHint hint{};
-    if (focus > PointerRoot && XGetClassHint(dpy(), focus, &hint)) {
-        text += std::string(" [") + (hint.res_class ? hint.res_class : "") + "]";
-        if (hint.res_name) XFree(hint.res_name);
-        if (hint.res_class) XFree(hint.res_class);
-    }
+    if (focus > PointerRoot) text += " [" + classOf(dpy(), focus) + "]";
     text += " (terminal " + std::to_string(term());
     for (auto& window : apps) text += ", " + window->title + " " + std::to_string(window->window);
     text += ") frame y " + std::to_string(console->frame().y);
