@@ -7,7 +7,6 @@
 #include <signal.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,12 @@ bool lockGroup(Display* dpy, unsigned group) {
         XkbStateRec state{};
         return XkbGetState(dpy, XkbUseCoreKbd, &state) == Success && state.group == group;
     });
+}
+
+// xmodmap's swap of the keys that type y and z.
+Command swapYAndZ(const Scene& s) {
+    const std::string y = std::to_string(s.key("y")), z = std::to_string(s.key("z"));
+    return {"xmodmap", "-e", "keycode " + y + " = z Z", "-e", "keycode " + z + " = y Y"};
 }
 
 }  // namespace
@@ -102,40 +107,21 @@ TEST(Hotkeys, HotkeyHeldByAnotherClientIsReportedAndStartupGoesOn) {
 TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
     struct Case {
         const char* name;
-        std::vector<Command> before;  // before the console starts
-        std::function<std::vector<Command>(Scene&)> change;
+        std::vector<Command> before, after;  // before the console starts, after
         std::vector<unsigned> groups;
-        unsigned numLock = 0;  // the modifier Num Lock is moved to, locked on for the presses
+        unsigned numLock = 0;    // the modifier Num Lock is moved to, locked on for the presses
+        bool swapYAndZ = false;  // after start-up
     } cases[] = {
-        {"setxkbmap de after start-up",
-         {},
-         [](Scene&) {
-             return std::vector<Command>{{"setxkbmap", "de"}};
-         },
-         {0}},
-        {"xmodmap swaps y and z",
-         {},
-         [](Scene& d) {
-             const std::string y = std::to_string(d.key("y")), z = std::to_string(d.key("z"));
-             return std::vector<Command>{
-                 {"xmodmap", "-e", "keycode " + y + " = z Z", "-e", "keycode " + z + " = y Y"}};
-         },
-         {0}},
+        {"setxkbmap de after start-up", {}, {{"setxkbmap", "de"}}, {0}},
+        {"xmodmap swaps y and z", {}, {}, {0}, 0, true},
         {"us,ru with a group switch key, both groups",
          {{"setxkbmap", "-layout", "us,ru", "-option", "grp:alt_shift_toggle"}},
-         [](Scene&) { return std::vector<Command>{}; },
-         {1, 0}},
-        {"ru,us after start-up: y only in the second group",
          {},
-         [](Scene&) {
-             return std::vector<Command>{{"setxkbmap", "-layout", "ru,us"}};
-         },
-         {0, 1}},
+         {1, 0}},
+        {"ru,us after start-up: y only in the second group", {}, {{"setxkbmap", "-layout", "ru,us"}}, {0, 1}},
         {"Num Lock moved from Mod2 to Mod3 and on",
          {},
-         [](Scene&) {
-             return std::vector<Command>{{"xmodmap", "-e", "clear mod2", "-e", "add mod3 = Num_Lock"}};
-         },
+         {{"xmodmap", "-e", "clear mod2", "-e", "add mod3 = Num_Lock"}},
          {0},
          Mod3Mask},
     };
@@ -144,7 +130,8 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
         Scene desk({.resources = "dropcon.stepSize: 0\n", .before = c.before});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         const KeyCode oldY = desk.key("y");
-        for (const Command& command : c.change(desk)) run(desk.server, command);
+        if (c.swapYAndZ) run(desk.server, swapYAndZ(desk));
+        for (const Command& command : c.after) run(desk.server, command);
         const KeyCode newY = desk.key("y");
         ASSERT_NE(newY, 0);
         const auto toggle = desk.combo({"Control_L", "Alt_L"}, newY);
@@ -160,8 +147,7 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
             SCOPED_TRACE("group " + std::to_string(group + 1));
             ASSERT_TRUE(lockGroup(desk.dpy(), group));
             ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt | c.numLock)) << desk.c().process.err();
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+            ASSERT_TRUE(desk.hide(toggle));
         }
         // The key that typed y before is an ordinary key now.
         if (oldY != newY) {
@@ -191,12 +177,10 @@ TEST(Hotkeys, APressQueuedBetweenMapChangesCountsUnderTheMapItWasMadeIn) {
     unsigned char buttons[256];
     XSetPointerMapping(dpy, buttons, XGetPointerMapping(dpy, buttons, 256));  // the same map, noticed
     pressCodes(dpy, desk.combo({"Control_L", "Alt_L"}, y));
-    run(desk.server, {"xmodmap", "-e", "keycode " + std::to_string(y) + " = z Z", "-e",
-                      "keycode " + std::to_string(z) + " = y Y"});
+    run(desk.server, swapYAndZ(desk));
     ASSERT_EQ(kill(console, SIGCONT), 0);
     EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shown(); })) << desk.state();
-    pressCodes(dpy, desk.combo({"Control_L", "Alt_L"}, z));
-    EXPECT_TRUE(waitUntil(dpy, [&] { return desk.hidden(); })) << desk.state();
+    EXPECT_TRUE(desk.hide(desk.combo({"Control_L", "Alt_L"}, z))) << desk.state();
     EXPECT_EQ(desk.c().process.err(), "");
 }
 
@@ -220,10 +204,8 @@ TEST(Hotkeys, ShiftedKeysymsFireWithShiftAndLeaveTheUnshiftedKeyAlone) {
         const KeyCode key = desk.key(c.key);
         for (int cycle = 0; cycle < 2; ++cycle) {
             EXPECT_TRUE(desk.reachesTheProgram(desk.combo({c.modifier}, key), c.mask));
-            pressCodes(desk.dpy(), desk.combo({c.modifier, "Shift_L"}, key));
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
-            pressCodes(desk.dpy(), desk.combo({c.modifier, "Shift_L"}, key));
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+            ASSERT_TRUE(desk.show(desk.combo({c.modifier, "Shift_L"}, key)));
+            ASSERT_TRUE(desk.hide(desk.combo({c.modifier, "Shift_L"}, key)));
         }
         EXPECT_EQ(desk.a().presses(key, c.mask | ShiftMask), 0);
         EXPECT_EQ(desk.c().process.err(), "");
@@ -286,19 +268,14 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
             run(desk.server, {"xmodmap", "-e", yKey + " = y Y"});
             ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt)) << c.process.err();
         } else {
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
+            ASSERT_TRUE(desk.show(toggle));
         }
         const int logged = sizePresses();
-        pressCodes(desk.dpy(), bigger);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height + row; }));
+        ASSERT_TRUE(desk.resize(bigger, height + row));
+        ASSERT_TRUE(desk.resize(full, screen));
         pressCodes(desk.dpy(), full);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == screen; }));
-        pressCodes(desk.dpy(), full);
-        pressCodes(desk.dpy(), smaller);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
-        pressCodes(desk.dpy(), toggle);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+        ASSERT_TRUE(desk.resize(smaller, height));
+        ASSERT_TRUE(desk.hide(toggle));
         EXPECT_EQ(sizePresses(), logged) << "a size key pressed while shown reached the program";
     }
     EXPECT_EQ(occurrences(c.process.err(), lost), 2);
@@ -323,14 +300,10 @@ TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
     const int height = c.terminal().height, row = c.rowHeight();
     for (int show = 0; show < 4; ++show) {
         SCOPED_TRACE("show " + std::to_string(show + 1));
-        pressKeys(desk.dpy(), kToggle);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
-        pressKeys(desk.dpy(), kBigger);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height + row; }));
-        pressKeys(desk.dpy(), kSmaller);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
-        pressKeys(desk.dpy(), kToggle);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+        ASSERT_TRUE(desk.show());
+        ASSERT_TRUE(desk.resize(kBigger, height + row));
+        ASSERT_TRUE(desk.resize(kSmaller, height));
+        ASSERT_TRUE(desk.hide());
     }
     EXPECT_EQ(c.process.err(), message);
     XCloseDisplay(other);
@@ -363,23 +336,17 @@ TEST(Hotkeys, SeveralHotkeysOnOneKey) {
         const auto toggle = desk.combo({"Control_L", "Alt_L"}, desk.key("y"));
         for (int cycle = 0; cycle < 3; ++cycle) {
             if (k.toggles) {
-                pressCodes(desk.dpy(), shared);
-                ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
-                pressCodes(desk.dpy(), shared);
-                ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+                ASSERT_TRUE(desk.show(shared));
+                ASSERT_TRUE(desk.hide(shared));
                 EXPECT_EQ(c.terminal().height, height);
                 continue;
             }
             EXPECT_TRUE(desk.reachesTheProgram(shared, Mod1Mask));
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
+            ASSERT_TRUE(desk.show(toggle));
             // Full-screen, a row more and a row less: the screen's height.
-            pressCodes(desk.dpy(), shared);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == desk.server.height(); }));
-            pressCodes(desk.dpy(), shared);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+            ASSERT_TRUE(desk.resize(shared, desk.server.height()));
+            ASSERT_TRUE(desk.resize(shared, height));
+            ASSERT_TRUE(desk.hide(toggle));
         }
         EXPECT_EQ(desk.a().presses(shared.back(), k.toggles ? ControlMask : Mod1Mask), k.toggles ? 0 : 3);
         EXPECT_EQ(c.process.err(), "");

@@ -33,9 +33,7 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
         SCOPED_TRACE(std::string("lock: ") + lock);
         if (*lock) pressKeys(dpy, {lock});
         XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }))
-            << "frame y " << c.frame().y << " focus " << focusOf(dpy);
+        ASSERT_TRUE(desk.show()) << desk.state();
         EXPECT_TRUE(isTopmost(dpy, c.frameWin));
         EXPECT_EQ(c.frame().x, 0);
         // The handle under the terminal shows the default grey70.
@@ -44,9 +42,7 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
         ASSERT_NE(handle, nullptr);
         EXPECT_EQ(XGetPixel(handle, 0, 0) & 0xffffff, 0xb3b3b3u);
         XDestroyImage(handle);
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }))
-            << "frame y " << c.frame().y << " focus " << focusOf(dpy);
+        ASSERT_TRUE(desk.hide()) << desk.state();
         if (*lock) pressKeys(dpy, {lock});
     }
     EXPECT_TRUE(c.process.running());
@@ -198,9 +194,6 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     Console& c = desk.c();
     Display* dpy = desk.dpy();
     const int row = c.rowHeight();
-    auto consistent = [&](int height) {
-        return c.terminal().height == height && c.frame().height == height + 3 && c.frame().y == 0;
-    };
 
     // While hidden the size keys do nothing: the console shows up at its old size.
     pressKeys(dpy, kBigger);
@@ -209,18 +202,18 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     EXPECT_EQ(c.terminal().height, 2 * row);
 
     pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(3 * row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(3 * row)) << c.terminal().height;
     pressKeys(dpy, kSmaller);
     pressKeys(dpy, kSmaller);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(row)) << c.terminal().height;
     pressKeys(dpy, kSmaller);
     pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(2 * row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(2 * row)) << c.terminal().height;
 
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(desk.server.height()); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(desk.server.height())) << c.terminal().height;
     pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(desk.server.height() + row); }));
+    ASSERT_TRUE(desk.sizedTo(desk.server.height() + row));
 
     // Full-screen stays across hide and show, and neither is animated.
     Watcher watch(desk.server, c.frameWin);
@@ -230,7 +223,7 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     EXPECT_EQ(watch.ys(), (std::vector<int>{-(desk.server.height() + row + 3), 0}));
 
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(2 * row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(2 * row)) << c.terminal().height;
     EXPECT_EQ(c.process.err(), "");
 }
 
@@ -241,24 +234,13 @@ TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
     Display* dpy = desk.dpy();
     const int row = c.rowHeight();
     ASSERT_TRUE(desk.show());
-    const int before = c.terminal().height;
 
-    // The console grabs the pointer once it has read the press; motions
-    // before that are not its to see, so keep moving until it answers.
-    auto dragTo = [&](int y, int expected) {
-        int wiggle = 0;
-        return waitUntil(dpy, [&] {
-            movePointer(dpy, 300 + (wiggle++ & 1), y);
-            return c.terminal().height == expected;
-        });
-    };
-    movePointer(dpy, 300, before + 1);  // on the handle
-    button(dpy, 1, true);
+    desk.grabHandle(300);
     const int expected = 200 - 200 % row;
-    ASSERT_TRUE(dragTo(200, expected)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, 200, expected)) << c.terminal().height;
     movePointer(dpy, 300, row - 1);  // above the first row: ignored
-    ASSERT_TRUE(dragTo(2 * row + 1, 2 * row)) << c.terminal().height;
-    ASSERT_TRUE(dragTo(200, expected)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, 2 * row + 1, 2 * row)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, 200, expected)) << c.terminal().height;
     button(dpy, 1, false);
     movePointer(dpy, 300, 600);
     EXPECT_EQ(c.terminal().height, expected);
@@ -271,7 +253,7 @@ TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
     button(dpy, 4, true);
     button(dpy, 4, false);
     button(dpy, 3, true);
-    ASSERT_TRUE(dragTo(row, row)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, row, row)) << c.terminal().height;
     button(dpy, 3, false);
 
     // A press that another client sends to the handle starts no drag: it
@@ -383,14 +365,7 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
             EXPECT_TRUE(waitUntil(dpy, [&] { return screen.pixel(10, height + 1) == kHandleColour; }));
             pressKeys(dpy, kBigger);
             EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().height == height + r + kHandle; })) << sizes();
-            movePointer(dpy, 300, height + r + 1);
-            button(dpy, 1, true);
-            int wiggle = 0;
-            EXPECT_TRUE(waitUntil(dpy, [&] {
-                movePointer(dpy, 300 + (wiggle++ & 1), height + 3 * r - 1);
-                return c.terminal().height == height + 2 * r;
-            })) << sizes();
-            button(dpy, 1, false);
+            EXPECT_TRUE(desk.drag(300, height + 3 * r - 1, height + 2 * r)) << sizes();
             EXPECT_EQ(c.frame().height, height + 2 * r + kHandle);
             ASSERT_TRUE(shown || desk.hide());
         }

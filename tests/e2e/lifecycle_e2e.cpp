@@ -27,6 +27,47 @@ int framesOn(Display* dpy) {
     return frames;
 }
 
+// The shown console's terminal ends, by an exit typed in its shell or
+// SIGKILL. Without restart the program ends with status 0 and the focus
+// back. With restart, after a size key, a new terminal comes at the height
+// the console had, with the focus, and is driven like the first one.
+void terminalEndsWhileShown(bool sigkill, bool restart, const std::string& resources = "") {
+    Scene desk(
+        {.resources = "dropcon.stepSize: 0\ndropcon.restart: " + std::to_string(restart) + "\n" + resources});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    Console& c = desk.c();
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(desk.show()) << desk.state();
+    if (restart) {
+        ASSERT_TRUE(desk.resize(kBigger, c.terminal().height + c.rowHeight())) << desk.state();
+    }
+    const int height = c.terminal().height;
+    const pid_t terminal = netWmPid(dpy, c.termWin);
+    ASSERT_GT(terminal, 0) << "the terminal should name its process in _NET_WM_PID";
+    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+    if (sigkill) {
+        ASSERT_EQ(kill(terminal, SIGKILL), 0);
+    } else {
+        typeText(dpy, "exit\n");
+    }
+    if (!restart) {
+        EXPECT_EQ(c.process.waitExit(15000), 0);
+        EXPECT_EQ(focusOf(dpy), desk.app());
+        EXPECT_EQ(c.process.err(), "");
+        return;
+    }
+    // The old window goes, a new one is mapped in its place (it may even
+    // get the same id).
+    ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }, 20000));
+    ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shown() && geometryOf(dpy, desk.term()).height == height; }))
+        << "height " << geometryOf(dpy, desk.term()).height << ", " << desk.state();
+    EXPECT_NE(netWmPid(dpy, desk.term()), terminal);
+    EXPECT_EQ(c.frame().height, height + 3);
+    ASSERT_TRUE(desk.hide()) << desk.state();
+    EXPECT_TRUE(c.process.running());
+    EXPECT_EQ(c.process.err(), "");
+}
+
 }  // namespace
 
 // Wherever the console is when it is told to end, it ends with status 0,
@@ -74,8 +115,7 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
             ASSERT_GT(terminal, 0) << "the terminal should name its process in _NET_WM_PID";
         }
         if (k.where == kShown || k.where == kDragging) {
-            pressKeys(dpy, kToggle);
-            ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
+            ASSERT_TRUE(desk.show());
         }
         std::unique_ptr<Watcher> slide;  // kept open while the slide is under way
         if (k.where == kSliding) {
@@ -83,8 +123,7 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
             toggleAndAwaitFirstMove(desk.server, *slide, c.frame().y);
         }
         if (k.where == kDragging) {
-            movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
-            button(dpy, 1, true);
+            desk.grabHandle(50);
             ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
         }
         // The terminal, its shell and whatever the console started.
@@ -213,8 +252,7 @@ TEST(OneConsole, SecondStartUnderTheSameNameStopsUnderAnotherNameRuns) {
         }
         if (k.killFirstOutright) continue;
         // The first one is undisturbed: its key still shows it.
-        pressKeys(dpy, kToggle);
-        EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
+        EXPECT_TRUE(desk.show());
         EXPECT_TRUE(desk.c().process.running());
     }
 }
@@ -386,8 +424,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
             shown = !shown;
         }
         if (k.during == kDrag) {
-            movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
-            button(dpy, 1, true);
+            desk.grabHandle(50);
             ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
             movePointer(dpy, 50, c.terminal().height + 2 * c.rowHeight());
         }
@@ -414,17 +451,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
     EXPECT_EQ(c.process.err(), "");
 }
 
-TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
-    Scene desk({.resources = "dropcon.stepSize: 0\n"});
-    ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Display* dpy = desk.dpy();
-    ASSERT_TRUE(desk.show());
-    typeText(dpy, "exit\n");
-    EXPECT_EQ(c.process.waitExit(15000), 0);
-    EXPECT_EQ(focusOf(dpy), desk.app());
-    EXPECT_EQ(c.process.err(), "");
-}
+TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) { terminalEndsWhileShown(false, false); }
 
 TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
     Scene desk({.resources = "dropcon.stepSize: 0\n"});
@@ -432,8 +459,7 @@ TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
     Console& c = desk.c();
     Display* dpy = desk.dpy();
     ASSERT_TRUE(desk.show());
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }));
+    ASSERT_TRUE(desk.hide());
     Window later = makeFocusedWindow(dpy, 500, 500, 50, 50);
     c.killTerminal();
     EXPECT_EQ(c.process.waitExit(15000), 0);
@@ -441,30 +467,7 @@ TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
 }
 
 TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
-    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: 1\ndropcon.consoleHeight: 6\n"});
-    ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Display* dpy = desk.dpy();
-    ASSERT_TRUE(desk.show());
-    pressKeys(dpy, kBigger);
-    const int row = c.rowHeight();
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 7 * row; }));
-
-    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
-    typeText(dpy, "exit\n");
-    // The old window goes, a new one is mapped in its place (it may even
-    // get the same id).
-    ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
-    Window fresh = c.currentTerminal();
-    ASSERT_TRUE(waitUntil(dpy,
-                          [&] {
-                              fresh = c.currentTerminal();
-                              return geometryOf(dpy, fresh).height == 7 * row && focusOf(dpy) == fresh;
-                          }))
-        << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
-    EXPECT_TRUE(c.shownAt());
-    EXPECT_TRUE(c.process.running());
-    EXPECT_EQ(c.process.err(), "");
+    terminalEndsWhileShown(false, true, "dropcon.consoleHeight: 6\n");
 }
 
 TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
@@ -477,8 +480,7 @@ TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
     ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
     ASSERT_TRUE(c.ready());
     EXPECT_EQ(focusOf(dpy), desk.app());
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.currentTerminal(); }));
+    ASSERT_TRUE(desk.show());
     EXPECT_TRUE(c.process.running());
 }
 
@@ -503,41 +505,8 @@ TEST(TerminalEnds, TerminalThatKeepsDyingAtOnceIsGivenUpOn) {
 }
 
 TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
-    for (int restart : {0, 1}) {
+    for (bool restart : {false, true}) {
         SCOPED_TRACE("restart " + std::to_string(restart));
-        Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: " + std::to_string(restart) + "\n"});
-        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
-        Console& c = desk.c();
-        Display* dpy = desk.dpy();
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
-        const int height = c.terminal().height;
-        pid_t terminalPid = netWmPid(dpy, c.termWin);
-        ASSERT_GT(terminalPid, 0) << "the terminal should name its process in _NET_WM_PID";
-        Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
-
-        ASSERT_EQ(kill(terminalPid, SIGKILL), 0);
-        if (restart == 0) {
-            EXPECT_EQ(c.process.waitExit(15000), 0);
-            EXPECT_EQ(focusOf(dpy), desk.app());
-            EXPECT_EQ(c.process.err(), "");
-            continue;
-        }
-        ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }, 20000));
-        Window fresh = None;
-        ASSERT_TRUE(waitUntil(dpy,
-                              [&] {
-                                  fresh = c.currentTerminal();
-                                  return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
-                              }))
-            << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
-        EXPECT_NE(netWmPid(dpy, fresh), terminalPid);
-        EXPECT_TRUE(c.shownAt());
-        EXPECT_EQ(c.frame().height, height + 3);
-        // And the new terminal is driven like the first one.
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }));
-        EXPECT_TRUE(c.process.running());
-        EXPECT_EQ(c.process.err(), "");
+        terminalEndsWhileShown(true, restart);
     }
 }

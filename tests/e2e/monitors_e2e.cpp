@@ -43,6 +43,15 @@ bool showAt(Scene& s, int x, int y) {
     });
 }
 
+// The same with the pointer moved to (at.x, at.y) first, on the monitor it comes down on.
+struct Point {
+    int x, y;
+};
+bool showAt(Scene& s, Point at, int x, int y) {
+    movePointer(s.dpy(), at.x, at.y);
+    return showAt(s, x, y);
+}
+
 bool hide(Scene& s) {
     pressKeys(s.dpy(), kToggle);
     return waitUntil(s.dpy(), [&] { return s.c().hiddenAt(); });
@@ -225,67 +234,43 @@ TEST(Monitors, FullScreenDragAndTheChosenHeightFitTheMonitor) {
     ASSERT_TRUE(c.ready()) << c.process.err();
     const int row = c.rowHeight();
     const int first = c.terminal().height;
-    auto heightIs = [&](int height, int top) {
-        return waitUntil(dpy, [&] {
-            return c.terminal().height == height && c.frame().height == height + 3 && c.frame().y == top;
-        });
-    };
-    // Drags the handle to y with the button held; the console grabs the
-    // pointer once it has read the press, so keep moving until it answers.
-    auto drag = [&](int x, int y, int expected) {
-        movePointer(dpy, x, c.frame().y + c.terminal().height + 1);  // on the handle
-        button(dpy, 1, true);
-        int wiggle = 0;
-        bool done = waitUntil(dpy, [&] {
-            movePointer(dpy, x + (wiggle++ & 1), y);
-            return c.terminal().height == expected;
-        });
-        button(dpy, 1, false);
-        return done;
-    };
 
     // Full screen on B is B's height, and back.
-    movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(showAt(s, 1920, 56));
+    ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(1024, 56)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(1024, 56)) << c.terminal().height;
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(first, 56)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(first, 56)) << c.terminal().height;
 
     // A drag on B measures the pointer from B's top.
-    ASSERT_TRUE(drag(2500, 56 + 200, 200 - 200 % row)) << c.terminal().height;
+    ASSERT_TRUE(s.drag(2500, 56 + 200, 200 - 200 % row)) << c.terminal().height;
     EXPECT_EQ(c.frame().y, 56);
 
     // A height chosen on A that B cannot show is fitted to B in whole rows,
     // handle and all, and comes back on A.
     ASSERT_TRUE(hide(s));
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 0, 0));
+    ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
     const int tall = 1075 - 1075 % row;
     ASSERT_GT(tall + 3, 1024);
-    ASSERT_TRUE(drag(500, 1075, tall)) << c.terminal().height;
+    ASSERT_TRUE(s.drag(500, 1075, tall)) << c.terminal().height;
     ASSERT_TRUE(hide(s));
-    movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(showAt(s, 1920, 56));
+    ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     EXPECT_EQ(c.terminal().height, 1021 - 1021 % row);
     ASSERT_TRUE(hide(s));
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 0, 0));
+    ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
     EXPECT_EQ(c.terminal().height, tall);
 
     // Full screen follows the monitor the console comes down on; keyFull
     // gives the chosen height back, fitted to where it is.
     ASSERT_TRUE(hide(s));
-    movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(showAt(s, 1920, 56));
+    ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(1024, 56)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(1024, 56)) << c.terminal().height;
     ASSERT_TRUE(hide(s));
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 0, 0));
-    ASSERT_TRUE(heightIs(1080, 0)) << c.terminal().height;
+    ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
+    ASSERT_TRUE(s.sizedTo(1080, 0)) << c.terminal().height;
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(tall, 0)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(tall, 0)) << c.terminal().height;
     EXPECT_EQ(c.process.err(), "");
 }
 
@@ -307,8 +292,7 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
         Console& c = s.c();
         Display* dpy = s.dpy();
         ASSERT_TRUE(c.ready()) << c.process.err();
-        movePointer(dpy, 2500, 500);
-        ASSERT_TRUE(showAt(s, row.xBefore, 0));
+        ASSERT_TRUE(showAt(s, {2500, 500}, row.xBefore, 0));
         EXPECT_EQ(c.frame().width, row.widthBefore);
         if (!row.shown) {
             ASSERT_TRUE(hide(s));
@@ -341,8 +325,7 @@ TEST(Monitors, NamedMonitorThatComesAndGoes) {
     Display* dpy = s.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     const std::string missing = "dropcon: monitor: no monitor named \"B\", using the primary one\n";
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 1920, 0));
+    ASSERT_TRUE(showAt(s, {500, 500}, 1920, 0));
     // Gone while shown: to the primary one at once, and said at the next show.
     deleteMonitor(s.server, "B");
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
@@ -372,12 +355,10 @@ TEST(Monitors, ThePointersMonitorUnderEachWindowManager) {
         Scene s(heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n", wm));
         Console& c = s.c();
         ASSERT_TRUE(c.ready()) << c.process.err();
-        movePointer(s.dpy(), 2500, 600);
-        ASSERT_TRUE(showAt(s, 1920, 56)) << c.frame().x << "," << c.frame().y;
+        ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1280);
         ASSERT_TRUE(hide(s));
-        movePointer(s.dpy(), 500, 600);
-        ASSERT_TRUE(showAt(s, 0, 0)) << c.frame().x << "," << c.frame().y;
+        ASSERT_TRUE(showAt(s, {500, 600}, 0, 0)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1920);
         ASSERT_TRUE(hide(s));
         EXPECT_EQ(c.process.err(), "");

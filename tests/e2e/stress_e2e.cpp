@@ -67,7 +67,7 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         Console& c = desk.c();
         Display* dpy = desk.dpy();
-        const int height = c.terminal().height, hidden = -(height + 3);
+        const int height = c.terminal().height;
         // Every show nudges the terminal a pixel shorter and back: the
         // nudges count the shows the console has carried out.
         Watcher terminal(desk.server, c.termWin);
@@ -78,25 +78,17 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
         ASSERT_TRUE(terminal.waitUntil(
             [&] {
                 return terminal.configuresAt(height - 1) == shows &&
-                       (endsShown ? c.shownAt() && focusOf(dpy) == c.termWin
-                                  : c.frame().y == hidden && focusOf(dpy) == desk.app());
+                       (endsShown ? desk.shown() : desk.hidden());
             },
             60000))
-            << "shows " << terminal.configuresAt(height - 1) << " frame y " << c.frame().y << " focus "
-            << focusOf(dpy);
+            << "shows " << terminal.configuresAt(height - 1) << ", " << desk.state();
         terminal.pump();
         EXPECT_EQ(terminal.configuresAt(height - 1), shows);
         EXPECT_EQ(c.terminal().height, height);
         EXPECT_EQ(c.frame().height, height + 3);
 
         // Still answering: one more press flips it.
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy,
-                              [&] {
-                                  return endsShown ? c.frame().y == hidden && focusOf(dpy) == desk.app()
-                                                   : c.shownAt() && focusOf(dpy) == c.termWin;
-                              }))
-            << "frame y " << c.frame().y;
+        ASSERT_TRUE(endsShown ? desk.hide() : desk.show()) << desk.state();
         EXPECT_TRUE(c.process.running());
         EXPECT_EQ(c.process.err(), "");
     }
@@ -148,14 +140,9 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
 
     // The drag: hold a button on the handle until the console answers, then
     // hundreds of motions all over the screen in one go.
-    movePointer(dpy, 300, c.terminal().height + 1);
-    button(dpy, 1, true);
-    int wiggle = 0;
+    desk.grabHandle(300);
     const int answerRows = rows == 3 ? 4 : 3;
-    ASSERT_TRUE(waitUntil(dpy, [&] {
-        movePointer(dpy, 300 + (wiggle++ & 1), answerRows * row + 1);
-        return c.terminal().height == answerRows * row;
-    })) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, answerRows * row + 1, answerRows * row)) << c.terminal().height;
     const int screen = desk.server.height();
     int lastY = 0;
     for (int i = 0; i < 600; ++i) {
@@ -190,8 +177,7 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     EXPECT_EQ(c.frame().y, 0);
 
     // The size keys still work after it.
-    pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 8 * row; }));
+    ASSERT_TRUE(desk.resize(kBigger, 8 * row));
     EXPECT_TRUE(c.process.running());
     EXPECT_EQ(c.process.err(), "");
 }

@@ -90,6 +90,53 @@ bool Scene::hide(Window focusBack) {
     return waitUntil(dpy(), [&] { return hidden(focusBack); });
 }
 
+bool Scene::show(const std::vector<KeyCode>& toggle) {
+    pressCodes(dpy(), toggle);
+    return waitUntil(dpy(), [&] { return shown(); });
+}
+
+bool Scene::hide(const std::vector<KeyCode>& toggle) {
+    pressCodes(dpy(), toggle);
+    return waitUntil(dpy(), [&] { return hidden(); });
+}
+
+bool Scene::resize(const std::vector<std::string>& keys, int height) {
+    pressKeys(dpy(), keys);
+    return waitUntil(dpy(), [&] { return console->terminal().height == height; });
+}
+
+bool Scene::resize(const std::vector<KeyCode>& keys, int height) {
+    pressCodes(dpy(), keys);
+    return waitUntil(dpy(), [&] { return console->terminal().height == height; });
+}
+
+bool Scene::sizedTo(int height, int top) {
+    return waitUntil(dpy(), [&] {
+        const Geometry frame = console->frame();
+        return console->terminal().height == height && frame.height == height + kHandle && frame.y == top;
+    });
+}
+
+void Scene::grabHandle(int x) {
+    movePointer(dpy(), x, console->frame().y + console->terminal().height + 1);
+    button(dpy(), 1, true);
+}
+
+bool Scene::dragTo(int x, int y, int expected) {
+    int wiggle = 0;
+    return waitUntil(dpy(), [&] {
+        movePointer(dpy(), x + (wiggle++ & 1), y);
+        return console->terminal().height == expected;
+    });
+}
+
+bool Scene::drag(int x, int y, int expected) {
+    grabHandle(x);
+    const bool done = dragTo(x, y, expected);
+    button(dpy(), 1, false);
+    return done;
+}
+
 bool Scene::keepsFocus() {
     desktop.sync();
     return waitUntil(dpy(), [&] { return focusOf(dpy()) == term(); });

@@ -82,9 +82,25 @@ struct Scene {
     bool shown() const;
     // Up with the focus on focusBack, by default the application's window.
     bool hidden(Window focusBack = None) const;
-    // Presses the toggle key and waits until shown() or hidden().
+    // Presses the toggle key, or these keys, and waits until shown() or hidden().
     bool show();
     bool hide(Window focusBack = None);
+    bool show(const std::vector<KeyCode>& toggle);
+    bool hide(const std::vector<KeyCode>& toggle);
+    // Presses size keys and waits until the terminal is height pixels high.
+    bool resize(const std::vector<std::string>& keys, int height);
+    bool resize(const std::vector<KeyCode>& keys, int height);
+    // Waits until the terminal is height pixels high and the frame, one
+    // handle taller, at y top.
+    bool sizedTo(int height, int top = 0);
+    // Drags the handle with button 1: grabHandle presses it at x, dragTo
+    // moves the pointer to (x, y) until the terminal is expected pixels high,
+    // drag does both and lets go. The console grabs the pointer once it has
+    // read the press; motions before that are not its to see, so dragTo keeps
+    // moving until it answers.
+    void grabHandle(int x);
+    bool dragTo(int x, int y, int expected);
+    bool drag(int x, int y, int expected);
     // Returns once the console has the focus for good (i3 answers the
     // toggle key with a focus request of its own that the console undoes).
     bool keepsFocus();
