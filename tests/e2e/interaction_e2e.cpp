@@ -155,38 +155,33 @@ TEST(Slide, StopSignalDuringTheGrabbedSlideWaitsUntilTheServerIsFree) {
     }
 }
 
-TEST(Slide, StepSizeZeroJumpsStraightToTheEnds) {
-    Scene desk({.resources = "dropcon.stepSize: 0\n"});
+namespace {
+
+// Without an animation the frame jumps straight to each end; once it is in
+// view the terminal is nudged by a pixel and back.
+void jumpsStraightToTheEnds(const std::string& stepSize) {
+    Scene desk({.resources = "dropcon.stepSize: " + stepSize + "\n"});
     ASSERT_TRUE(desk.ready());
     Console& c = desk.c();
     Watcher watch(desk.server, c.frameWin);
-    Watcher terminal(desk.server, c.termWin);
-    pressKeys(desk.dpy(), kToggle);
-    ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return focusOf(desk.dpy()) == c.termWin; }));
-    // The terminal is nudged by a pixel and back once it is in view.
-    ASSERT_TRUE(terminal.waitUntil([&] { return terminal.count(ConfigureNotify) >= 2; }));
-    pressKeys(desk.dpy(), kToggle);
+    ASSERT_TRUE(desk.show()) << desk.state();
+    ASSERT_TRUE(desk.nudges->waitUntil([&] { return desk.nudges->count(ConfigureNotify) >= 2; }));
+    ASSERT_TRUE(desk.hide()) << desk.state();
     ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
-    EXPECT_EQ(watch.ys(), (std::vector<int>{0, c.frame().y}));
-    EXPECT_TRUE(c.hiddenAt());
-    int height = c.terminal().height;
+    const int height = c.terminal().height;
+    EXPECT_EQ(watch.ys(), (std::vector<int>{0, -(height + kHandle)}));
     std::vector<int> heights;
-    for (const XEvent& e : terminal.events)
+    for (const XEvent& e : desk.nudges->events)
         if (e.type == ConfigureNotify) heights.push_back(e.xconfigure.height);
     EXPECT_EQ(heights, (std::vector<int>{height - 1, height}));
-}
-
-TEST(Slide, NegativeStepSizeMeansNoAnimation) {
-    Scene desk({.resources = "dropcon.stepSize: -7\n"});
-    ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Watcher watch(desk.server, c.frameWin);
-    pressKeys(desk.dpy(), kToggle);
-    pressKeys(desk.dpy(), kToggle);
-    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
-    EXPECT_EQ(watch.ys(), (std::vector<int>{0, -(c.terminal().height + 3)}));
     EXPECT_TRUE(c.process.running());
 }
+
+}  // namespace
+
+TEST(Slide, StepSizeZeroJumpsStraightToTheEnds) { jumpsStraightToTheEnds("0"); }
+
+TEST(Slide, NegativeStepSizeMeansNoAnimation) { jumpsStraightToTheEnds("-7"); }
 
 TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     Scene desk({.resources = "dropcon.stepSize: 1\ndropcon.aniDelay: 1\ndropcon.consoleHeight: 2\n"});

@@ -34,7 +34,7 @@ Setup heads(int width, int height, const std::vector<MonitorSpec>& monitors, con
 
 // Toggles and waits until the frame is at (x, y) with the focus in the
 // terminal (unless a window manager may still be moving the focus after
-// the pointer), or parked.
+// the pointer).
 bool showAt(Scene& s, int x, int y) {
     pressKeys(s.dpy(), kToggle);
     return waitUntil(s.dpy(), [&] {
@@ -50,11 +50,6 @@ struct Point {
 bool showAt(Scene& s, Point at, int x, int y) {
     movePointer(s.dpy(), at.x, at.y);
     return showAt(s, x, y);
-}
-
-bool hide(Scene& s) {
-    pressKeys(s.dpy(), kToggle);
-    return waitUntil(s.dpy(), [&] { return s.c().hiddenAt(); });
 }
 
 std::vector<int> shifted(std::vector<int> ys, int by, int last) {
@@ -150,7 +145,7 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
         }
 
         watch.events.clear();
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         std::vector<int> up =
             row.slides ? shifted(slideMoves(height, false), row.y, parked) : std::vector<int>{parked};
         ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= up.size(); }));
@@ -211,17 +206,15 @@ TEST(Monitors, BelowThePanelsAtTheTopOfItsMonitor) {
         // Full screen is the room below the panels.
         const int room = row.on.y + row.on.height - row.top;
         pressKeys(dpy, kFull);
-        EXPECT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == room && c.frame().y == row.top; }))
-            << c.terminal().height;
-        pressKeys(dpy, kFull);
-        EXPECT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == height; })) << c.terminal().height;
+        EXPECT_TRUE(s.sizedTo(room, row.top)) << c.terminal().height;
+        EXPECT_TRUE(s.resize(kFull, height)) << c.terminal().height;
 
         // A panel's strut removed while the console is shown: up to its monitor's top.
         if (!panels.empty()) {
             for (Window panel : panels) setStrut(dpy, panel, 0, 0, 0);
             EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().y == row.on.y; })) << c.frame().y;
         }
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         EXPECT_EQ(c.process.err(), "");
         EXPECT_TRUE(c.process.running());
     }
@@ -248,25 +241,25 @@ TEST(Monitors, FullScreenDragAndTheChosenHeightFitTheMonitor) {
 
     // A height chosen on A that B cannot show is fitted to B in whole rows,
     // handle and all, and comes back on A.
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
     const int tall = 1075 - 1075 % row;
     ASSERT_GT(tall + 3, 1024);
     ASSERT_TRUE(s.drag(500, 1075, tall)) << c.terminal().height;
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     EXPECT_EQ(c.terminal().height, 1021 - 1021 % row);
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
     EXPECT_EQ(c.terminal().height, tall);
 
     // Full screen follows the monitor the console comes down on; keyFull
     // gives the chosen height back, fitted to where it is.
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     pressKeys(dpy, kFull);
     ASSERT_TRUE(s.sizedTo(1024, 56)) << c.terminal().height;
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
     ASSERT_TRUE(s.sizedTo(1080, 0)) << c.terminal().height;
     pressKeys(dpy, kFull);
@@ -295,7 +288,7 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
         ASSERT_TRUE(showAt(s, {2500, 500}, row.xBefore, 0));
         EXPECT_EQ(c.frame().width, row.widthBefore);
         if (!row.shown) {
-            ASSERT_TRUE(hide(s));
+            ASSERT_TRUE(s.hide());
         }
 
         deleteMonitor(s.server, "B");
@@ -313,7 +306,7 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
             EXPECT_TRUE(onA());
         }
         EXPECT_EQ(focusOf(dpy), c.termWin);
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         EXPECT_EQ(c.process.err(), "");
         EXPECT_TRUE(c.process.running());
     }
@@ -331,16 +324,16 @@ TEST(Monitors, NamedMonitorThatComesAndGoes) {
     ASSERT_TRUE(waitUntil(dpy, [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
     EXPECT_EQ(c.process.err(), "");
     for (int show = 0; show < 2; ++show) {
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         ASSERT_TRUE(showAt(s, 0, 0));
         EXPECT_EQ(c.process.err(), missing) << "said once while it stays away";
     }
     // Plugged in again: used from the next show; gone again: said again.
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     addMonitor(s.server, kB);
     ASSERT_TRUE(showAt(s, 1920, 0));
     EXPECT_EQ(c.frame().width, 1280);
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     deleteMonitor(s.server, "B");
     ASSERT_TRUE(showAt(s, 0, 0));
     EXPECT_EQ(c.process.err(), missing + missing);
@@ -357,10 +350,10 @@ TEST(Monitors, ThePointersMonitorUnderEachWindowManager) {
         ASSERT_TRUE(c.ready()) << c.process.err();
         ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1280);
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         ASSERT_TRUE(showAt(s, {500, 600}, 0, 0)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1920);
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         EXPECT_EQ(c.process.err(), "");
     }
     XSetErrorHandler(previous);
