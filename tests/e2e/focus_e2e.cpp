@@ -107,8 +107,7 @@ TEST_P(UnderWm, HidingWithThePointerInTheConsoleHandsTheKeysBack) {
         // A burst: the presses queue up behind the slides.
         for (int i = 0; i < toggles; ++i) pressKeys(s.dpy(), kToggle);
         ASSERT_TRUE(s.shownTimes(shows)) << s.state();
-        ASSERT_TRUE(waitUntil(s.dpy(), [&] { return s.c().hiddenAt() && focusOf(s.dpy()) == s.a().window; }))
-            << s.state();
+        ASSERT_TRUE(waitUntil(s.dpy(), [&] { return s.hidden(); })) << s.state();
         // Whatever the console still had queued has been dispatched once
         // the keys typed now arrive: they must reach A, not the hidden shell.
         ASSERT_TRUE(s.typeInto("ok", &s.a())) << s.state();
@@ -225,8 +224,7 @@ TEST(Focus, ShrinkingTheConsoleAwayFromThePointerKeepsTheKeysInIt) {
     const int row = s.c().rowHeight();
     movePointer(s.dpy(), 300, 3 * row + row / 2);  // into the last row
     ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.term(); })) << s.state();
-    pressKeys(s.dpy(), kSmaller);
-    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return s.c().terminal().height == 3 * row; })) << s.state();
+    ASSERT_TRUE(s.resize(kSmaller, 3 * row)) << s.state();
     ASSERT_TRUE(s.typeInto("ls", nullptr)) << s.state();
     // As after a show, the pointer outside leaves the focus in the console
     // until the user moves the pointer in and out again.
@@ -335,8 +333,7 @@ TEST_P(UnderWm, TypingWhileTogglingLandsEveryKeyOnceAndNoneInTheHiddenConsole) {
     }
     XSync(dpy, False);
     ASSERT_TRUE(s.shownTimes(10)) << s.state();
-    ASSERT_TRUE(waitUntil(dpy, [&] { return s.c().hiddenAt() && focusOf(dpy) == s.a().window; }))
-        << s.state();
+    ASSERT_TRUE(waitUntil(dpy, [&] { return s.hidden(); })) << s.state();
     // Every key once, in the console or in A.
     ASSERT_TRUE(waitUntil(dpy, [&] { return s.consoleGot().size() + s.a().typed().size() >= typed.size(); }))
         << s.state();

@@ -72,51 +72,48 @@ std::vector<int> positions(const Watcher& watch, int parked) {
 TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
     struct Row {
         const char* what;
-        int screenWidth, screenHeight;
-        std::vector<MonitorSpec> monitors;
         std::string resources;
         int pointerX, pointerY;
         int x, y, width;  // where the console comes down
-        bool slides;
-        std::string err;
         // When set, the terminal's height is the whole rows (one at least)
         // that fit into this many pixels with the handle.
         int rowsIn = 0;
+        std::vector<MonitorSpec> monitors = kSideBySide;
+        int screenWidth = 3200, screenHeight = 1080;
+        bool slides = true;
+        std::string err;  // on the standard error
     };
     const std::string missing = "dropcon: monitor: no monitor named \"DP-9\", using the primary one\n";
     const std::string kShares =
         "dropcon.xOffset: 25%\ndropcon.screenWidth: 50%\ndropcon.consoleHeight: 50%\n";
     const std::string kCentred = "dropcon.xOffset: 10%\ndropcon.screenWidth: 80%\n";
     const Row rows[] = {
-        {"pointer on A", 3200, 1080, kSideBySide, "", 500, 500, 0, 0, 1920, true, ""},
-        {"pointer on B", 3200, 1080, kSideBySide, "", 2500, 500, 1920, 0, 1280, true, ""},
-        {"B lower: its top", 3200, 1080, kBLower, "", 2500, 500, 1920, 56, 1280, true, ""},
-        {"pointer in the strip above B: primary", 3200, 1080, kBLower, "", 2500, 20, 0, 0, 1920, true, ""},
-        {"monitor B, pointer on A", 3200, 1080, kSideBySide, "dropcon.monitor: B\n", 500, 500, 1920, 0, 1280,
-         true, ""},
-        {"monitor primary, pointer on B", 3200, 1080, kSideBySide, "dropcon.monitor: primary\n", 2500, 500, 0,
-         0, 1920, true, ""},
-        {"unknown name: primary and a warning", 3200, 1080, kSideBySide, "dropcon.monitor: DP-9\n", 2500, 500,
-         0, 0, 1920, true, missing},
-        {"xOffset and screenWidth: whole-screen coordinates", 3200, 1080, kSideBySide,
-         "dropcon.xOffset: 1920\ndropcon.screenWidth: 1280\n", 500, 500, 1920, 0, 1280, true, ""},
-        {"xOffset alone: the screen's width", 3200, 1080, kSideBySide, "dropcon.xOffset: 40\n", 2500, 500, 40,
-         0, 3200, true, ""},
-        {"xOffset and screenWidth on the pointer's monitor", 3200, 1080, kSideBySide,
-         "dropcon.monitor: pointer\ndropcon.xOffset: 10\ndropcon.screenWidth: 600\n", 2500, 500, 1930, 0, 600,
-         true, ""},
-        {"stacked, pointer on the upper", 1920, 2160, kStacked, "", 500, 500, 0, 0, 1920, true, ""},
-        {"stacked, pointer on the lower: no slide across the upper", 1920, 2160, kStacked, "", 500, 1500, 0,
-         1080, 1920, false, ""},
-        {"one monitor", 1280, 900, {}, "", 700, 500, 0, 0, 1280, true, ""},
+        {"pointer on A", "", 500, 500, 0, 0, 1920},
+        {"pointer on B", "", 2500, 500, 1920, 0, 1280},
+        {"B lower: its top", "", 2500, 500, 1920, 56, 1280, 0, kBLower},
+        {"pointer in the strip above B: primary", "", 2500, 20, 0, 0, 1920, 0, kBLower},
+        {"monitor B, pointer on A", "dropcon.monitor: B\n", 500, 500, 1920, 0, 1280},
+        {"monitor primary, pointer on B", "dropcon.monitor: primary\n", 2500, 500, 0, 0, 1920},
+        {"unknown name: primary and a warning", "dropcon.monitor: DP-9\n", 2500, 500, 0, 0, 1920, 0,
+         kSideBySide, 3200, 1080, true, missing},
+        {"xOffset and screenWidth: whole-screen coordinates",
+         "dropcon.xOffset: 1920\ndropcon.screenWidth: 1280\n", 500, 500, 1920, 0, 1280},
+        {"xOffset alone: the screen's width", "dropcon.xOffset: 40\n", 2500, 500, 40, 0, 3200},
+        {"xOffset and screenWidth on the pointer's monitor",
+         "dropcon.monitor: pointer\ndropcon.xOffset: 10\ndropcon.screenWidth: 600\n", 2500, 500, 1930, 0,
+         600},
+        {"stacked, pointer on the upper", "", 500, 500, 0, 0, 1920, 0, kStacked, 1920, 2160},
+        {"stacked, pointer on the lower: no slide across the upper", "", 500, 1500, 0, 1080, 1920, 0,
+         kStacked, 1920, 2160, false},
+        {"one monitor", "", 700, 500, 0, 0, 1280, 0, {}, 1280, 900},
         // Shares of the monitor it comes down on, which keep it on a monitor.
-        {"shares of A", 3200, 1080, kSideBySide, kShares, 500, 500, 480, 0, 960, true, "", 540},
-        {"shares of B", 3200, 1080, kSideBySide, kShares, 2500, 500, 2240, 0, 640, true, "", 512},
-        {"centred on A", 3200, 1080, kSideBySide, kCentred, 500, 500, 192, 0, 1536, true, ""},
-        {"centred on B", 3200, 1080, kSideBySide, kCentred, 2500, 500, 2048, 0, 1024, true, ""},
-        {"percentages out of range: clamped", 3200, 1080, kSideBySide,
+        {"shares of A", kShares, 500, 500, 480, 0, 960, 540},
+        {"shares of B", kShares, 2500, 500, 2240, 0, 640, 512},
+        {"centred on A", kCentred, 500, 500, 192, 0, 1536},
+        {"centred on B", kCentred, 2500, 500, 2048, 0, 1024},
+        {"percentages out of range: clamped",
          "dropcon.xOffset: -5%\ndropcon.screenWidth: 250%\ndropcon.consoleHeight: 150%\n", 2500, 500, 1920, 0,
-         1280, true, "", 1024},
+         1280, 1024},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -76,19 +76,8 @@ const char* kAwesomeConfig =
 }  // namespace
 
 std::string nameOf(Wm wm) {
-    switch (wm) {
-        case Wm::openbox:
-            return "openbox";
-        case Wm::i3:
-            return "i3";
-        case Wm::fluxbox:
-            return "fluxbox";
-        case Wm::awesome:
-            return "awesome";
-        case Wm::none:
-            break;
-    }
-    return "none";
+    static const char* const names[] = {"none", "openbox", "i3", "fluxbox", "awesome"};
+    return names[static_cast<int>(wm)];
 }
 
 const std::vector<Wm>& allWms() {
@@ -180,16 +169,9 @@ AppWindow::AppWindow(const XServer& server, const std::string& name, int x, int 
     : title(name), dpy(server.connect()) {
     window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, width, height, 0, 0, 0xffffff);
     XStoreName(dpy, window, title.c_str());
-    XSizeHints size{};
-    size.flags = USPosition | USSize;
-    size.x = x;
-    size.y = y;
-    size.width = width;
-    size.height = height;
+    XSizeHints size{.flags = USPosition | USSize, .x = x, .y = y, .width = width, .height = height};
     XSetWMNormalHints(dpy, window, &size);
-    XWMHints hints{};
-    hints.flags = InputHint;
-    hints.input = True;
+    XWMHints hints{.flags = InputHint, .input = True};
     XSetWMHints(dpy, window, &hints);
     XSelectInput(dpy, window, KeyPressMask);
     XMapWindow(dpy, window);

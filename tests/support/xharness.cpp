@@ -218,17 +218,10 @@ std::vector<std::string> consoleEnv(const XServer& server, const std::vector<std
 }
 
 Geometry geometryOf(Display* dpy, Window window) {
-    Geometry g;
     XWindowAttributes a;
-    if (window == None || !XGetWindowAttributes(dpy, window, &a)) return g;
-    g.x = a.x;
-    g.y = a.y;
-    g.width = a.width;
-    g.height = a.height;
-    g.border = a.border_width;
-    g.overrideRedirect = a.override_redirect;
-    g.mapped = a.map_state != IsUnmapped;
-    return g;
+    if (window == None || !XGetWindowAttributes(dpy, window, &a)) return {};
+    return {
+        a.x, a.y, a.width, a.height, a.border_width, a.override_redirect != False, a.map_state != IsUnmapped};
 }
 
 std::vector<Window> childrenOf(Display* dpy, Window window) {
@@ -270,18 +263,6 @@ std::string classOf(Display* dpy, Window window) {
     return text;
 }
 
-// Whether a window manager manages the window: it then carries WM_STATE.
-static bool managed(Display* dpy, Window window) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(dpy, window, XInternAtom(dpy, "WM_STATE", False), 0, 0, False, AnyPropertyType, &type,
-                       &format, &count, &after, &data);
-    if (data) XFree(data);
-    return type != None;
-}
-
 Window findFrame(Display* dpy, bool withTerminal) {
     // Window managers and compositors make override-redirect windows of their
     // own (i3 maps one at the bottom of the stack, its frames around clients
@@ -297,8 +278,9 @@ Window findFrame(Display* dpy, bool withTerminal) {
         if (!g.overrideRedirect || !g.mapped) continue;
         if (!withTerminal) frame = w;
         for (Window child : childrenOf(dpy, w))
+            // A window manager puts WM_STATE on the windows it manages.
             if (frame == None && geometryOf(dpy, child).mapped && !classOf(dpy, child).empty() &&
-                !managed(dpy, child))
+                windowLong(dpy, child, "WM_STATE", AnyPropertyType) == -1)
                 frame = w;
         if (frame != None) break;
     }

@@ -93,8 +93,8 @@ struct Geometry {
 };
 Geometry geometryOf(Display* dpy, Window window);
 std::vector<Window> childrenOf(Display* dpy, Window window);
-// A CARDINAL or WINDOW property of a window (its item at index), or -1 when
-// unset or the window is gone.
+// A 32-bit property of a window (its item at index) of this type (a
+// CARDINAL, a WINDOW, or any), or -1 when unset or the window is gone.
 long windowLong(Display* dpy, Window window, const char* name, Atom type, long index = 0);
 // The window's WM_CLASS as "name/class", "" without one.
 std::string classOf(Display* dpy, Window window);
