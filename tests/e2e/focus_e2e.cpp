@@ -140,14 +140,13 @@ TEST(Focus, FollowsThePointerOutOfAndBackIntoTheConsole) {
 TEST(Focus, GoesToThePointerWhenTheWindowThatHadItIsGone) {
     Scene desk({.resources = "dropcon.stepSize: 0\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
     Display* dpy = desk.dpy();
     ASSERT_TRUE(desk.show());
     XDestroyWindow(dpy, desk.app());
     pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
+    ASSERT_TRUE(waitUntil(dpy, [&] { return desk.c().hiddenAt(); }));
     EXPECT_EQ(focusOf(dpy), static_cast<Window>(PointerRoot));
-    EXPECT_EQ(c.process.err(), "");
+    EXPECT_EQ(desk.c().process.err(), "");
 }
 
 // With nothing to give the focus back to, or the focus already given back,

@@ -52,14 +52,13 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
 TEST(Toggle, HidingLeavesTheFocusWhereTheUserPutItMeanwhile) {
     Scene desk({.resources = "dropcon.stepSize: 0\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
     Display* dpy = desk.dpy();
     Window elsewhere = makeFocusedWindow(dpy, 500, 500, 50, 50);
     XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
     ASSERT_TRUE(desk.show());
     XSetInputFocus(dpy, elsewhere, RevertToPointerRoot, CurrentTime);
     pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
+    ASSERT_TRUE(waitUntil(dpy, [&] { return desk.c().hiddenAt(); }));
     EXPECT_EQ(focusOf(dpy), elsewhere);
 }
 

@@ -456,14 +456,12 @@ TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) { terminalEndsW
 TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
     Scene desk({.resources = "dropcon.stepSize: 0\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Display* dpy = desk.dpy();
     ASSERT_TRUE(desk.show());
     ASSERT_TRUE(desk.hide());
-    Window later = makeFocusedWindow(dpy, 500, 500, 50, 50);
-    c.killTerminal();
-    EXPECT_EQ(c.process.waitExit(15000), 0);
-    EXPECT_EQ(focusOf(dpy), later);
+    Window later = makeFocusedWindow(desk.dpy(), 500, 500, 50, 50);
+    desk.c().killTerminal();
+    EXPECT_EQ(desk.c().process.waitExit(15000), 0);
+    EXPECT_EQ(focusOf(desk.dpy()), later);
 }
 
 TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
@@ -474,12 +472,11 @@ TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
     Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: 1\n"});
     ASSERT_TRUE(desk.ready());
     Console& c = desk.c();
-    Display* dpy = desk.dpy();
     Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
     c.killTerminal();  // the terminal dies out of sight
     ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
     ASSERT_TRUE(c.ready());
-    EXPECT_EQ(focusOf(dpy), desk.app());
+    EXPECT_EQ(focusOf(desk.dpy()), desk.app());
     ASSERT_TRUE(desk.show());
     EXPECT_TRUE(c.process.running());
 }

@@ -312,13 +312,12 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
 TEST(Monitors, NamedMonitorThatComesAndGoes) {
     Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\ndropcon.monitor: B\n"));
     Console& c = s.c();
-    Display* dpy = s.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     const std::string missing = "dropcon: monitor: no monitor named \"B\", using the primary one\n";
     ASSERT_TRUE(showAt(s, {500, 500}, 1920, 0));
     // Gone while shown: to the primary one at once, and said at the next show.
     deleteMonitor(s.server, "B");
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
+    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
     EXPECT_EQ(c.process.err(), "");
     for (int show = 0; show < 2; ++show) {
         ASSERT_TRUE(s.hide());

@@ -66,13 +66,12 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
         Scene desk({.resources = "dropcon.stepSize: 0\n"});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         Console& c = desk.c();
-        Display* dpy = desk.dpy();
         const int height = c.terminal().height;
         // Every show nudges the terminal a pixel shorter and back: the
         // nudges count the shows the console has carried out.
-        Watcher terminal(desk.server, c.termWin);
+        Watcher& terminal = *desk.nudges;
 
-        storm(dpy, {XK_Control_L, XK_Alt_L}, XK_y, presses);
+        storm(desk.dpy(), {XK_Control_L, XK_Alt_L}, XK_y, presses);
         const int shows = (presses + 1) / 2;
         const bool endsShown = presses % 2 == 1;
         ASSERT_TRUE(terminal.waitUntil(
