@@ -7,12 +7,6 @@
 #include "console/command.h"
 
 namespace {
-// A text given and the text expected of it.
-struct Case {
-    const char* given;
-    const char* expected;
-};
-
 std::string compose(const char* term, unsigned long frame, const char* name, std::vector<const char*> args) {
     args.insert(args.begin(), "dropcon");
     return composeCommand(term, frame, name, static_cast<int>(args.size()), const_cast<char**>(args.data()));
@@ -20,14 +14,16 @@ std::string compose(const char* term, unsigned long frame, const char* name, std
 }  // namespace
 
 TEST(ComposeCommand, EmbedsUrxvtAndPutsEverythingElseInto) {
-    const Case cases[] = {{"urxvt", "urxvt -b 0 -embed 42 -name drop &"},
-                          {"urxvtc", "urxvtc -b 0 -embed 42 -name drop &"},
-                          {"/opt/bin/urxvt", "/opt/bin/urxvt -b 0 -embed 42 -name drop &"},
-                          {"rxvt", "rxvt -b 0 -into 42 -name drop &"},
-                          {"URXVT", "URXVT -b 0 -into 42 -name drop &"},
-                          {"xterm", "xterm -b 0 -into 42 -name drop &"}};
-    for (const Case& c : cases)
-        EXPECT_EQ(compose(c.given, 42, "drop", {}), std::string(c.expected)) << c.given;
+    struct Case {
+        const char* term;
+        const char* head;
+    } cases[] = {{"urxvt", "urxvt -b 0 -embed 42 -name drop &"},
+                 {"urxvtc", "urxvtc -b 0 -embed 42 -name drop &"},
+                 {"/opt/bin/urxvt", "/opt/bin/urxvt -b 0 -embed 42 -name drop &"},
+                 {"rxvt", "rxvt -b 0 -into 42 -name drop &"},
+                 {"URXVT", "URXVT -b 0 -into 42 -name drop &"},
+                 {"xterm", "xterm -b 0 -into 42 -name drop &"}};
+    for (const Case& c : cases) EXPECT_EQ(compose(c.term, 42, "drop", {}), std::string(c.head)) << c.term;
 }
 
 TEST(ComposeCommand, ForwardsArgumentsUnquoted) {
@@ -39,17 +35,19 @@ TEST(ComposeCommand, ForwardsArgumentsUnquoted) {
 }
 
 TEST(ComposeCommand, QuotesTheNameOnlyWhenTheShellWouldInterpretIt) {
-    const Case cases[] = {{"dropcon", "dropcon"},
-                          {"drop-con_2.x", "drop-con_2.x"},
-                          {"my console", "'my console'"},
-                          {"it's", "'it'\\''s'"},
-                          {"$HOME;ls", "'$HOME;ls'"},
-                          {"~drop", "'~drop'"},
-                          {"", "''"}};
+    struct Case {
+        const char* name;
+        const char* word;
+    } cases[] = {{"dropcon", "dropcon"},
+                 {"drop-con_2.x", "drop-con_2.x"},
+                 {"my console", "'my console'"},
+                 {"it's", "'it'\\''s'"},
+                 {"$HOME;ls", "'$HOME;ls'"},
+                 {"~drop", "'~drop'"},
+                 {"", "''"}};
     for (const Case& c : cases)
-        EXPECT_EQ(compose("xterm", 7, c.given, {}),
-                  "xterm -b 0 -into 7 -name " + std::string(c.expected) + " &")
-            << c.given;
+        EXPECT_EQ(compose("xterm", 7, c.name, {}), "xterm -b 0 -into 7 -name " + std::string(c.word) + " &")
+            << c.name;
 }
 
 TEST(ComposeCommand, WindowIdIsSigned32BitDecimal) {
