@@ -321,11 +321,6 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
         Console& c = desk.c();
         Display* dpy = desk.dpy();
         Framebuffer screen(shell.dir);
-        auto sizes = [&] {
-            return std::to_string(c.terminal().height) + " of " + std::to_string(c.rowHeight()) +
-                   " px rows, " + std::to_string(c.terminal().width) + " wide, frame " +
-                   std::to_string(c.frame().height);
-        };
         for (const Step& step : steps) {
             ASSERT_TRUE(!shown || c.shownAt() || desk.show());
             const int before = c.rowHeight(),
@@ -344,13 +339,13 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
                     if (e.type == ConfigureNotify && e.xconfigure.width != c.frame().width) return true;
                 }
                 return c.rowHeight() != before;
-            })) << sizes();
+            })) << desk.state();
             if (!shown) XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
             EXPECT_TRUE(waitUntil(dpy, [&] {
                 const int height = rowsAfter * c.rowHeight();
                 return c.terminal().height == height && c.terminal().width == c.frame().width &&
                        c.frame().height == height + kHandle && (shown ? c.shownAt() : c.hiddenAt());
-            })) << sizes();
+            })) << desk.state();
 
             // Shown, with the handle in view under the terminal, the size
             // keys and a short drag step by the row height.
@@ -358,8 +353,9 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
             const int r = c.rowHeight(), height = c.terminal().height;
             EXPECT_TRUE(waitUntil(dpy, [&] { return screen.pixel(10, height + 1) == kHandleColour; }));
             pressKeys(dpy, kBigger);
-            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().height == height + r + kHandle; })) << sizes();
-            EXPECT_TRUE(desk.drag(300, height + 3 * r - 1, height + 2 * r)) << sizes();
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().height == height + r + kHandle; }))
+                << desk.state();
+            EXPECT_TRUE(desk.drag(300, height + 3 * r - 1, height + 2 * r)) << desk.state();
             EXPECT_EQ(c.frame().height, height + 2 * r + kHandle);
             ASSERT_TRUE(shown || desk.hide());
         }

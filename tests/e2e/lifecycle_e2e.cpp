@@ -83,22 +83,18 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
         const char* name;
         int signal;
         Where where;
-        std::string resources;
         std::vector<std::string> args = {};
+        std::string resources = "dropcon.stepSize: 0\n";
     } cases[] = {
-        {"SIGTERM while hidden", SIGTERM, kHidden, "dropcon.stepSize: 0\n"},
-        {"SIGTERM while shown", SIGTERM, kShown, "dropcon.stepSize: 0\n"},
-        {"SIGTERM during the slide down", SIGTERM, kSliding, "dropcon.aniDelay: 5000\n"},
-        {"SIGTERM during a drag", SIGTERM, kDragging, "dropcon.stepSize: 0\n"},
-        {"SIGTERM while waiting for the window", SIGTERM, kStarting, "dropcon.term: " + dir + "/slowterm\n"},
-        {"SIGINT while shown", SIGINT, kShown, "dropcon.stepSize: 0\n"},
-        {"SIGHUP while hidden", SIGHUP, kHidden, "dropcon.stepSize: 0\n"},
-        {"SIGTERM while shown, urxvt", SIGTERM, kShown, "dropcon.stepSize: 0\ndropcon.term: urxvt\n"},
-        {"SIGTERM, a terminal that does not close when asked",
-         SIGTERM,
-         kShown,
-         "dropcon.stepSize: 0\n",
-         {"-e", dir + "/stubborn"}},
+        {"SIGTERM while hidden", SIGTERM, kHidden},
+        {"SIGTERM while shown", SIGTERM, kShown},
+        {"SIGTERM during the slide down", SIGTERM, kSliding, {}, "dropcon.aniDelay: 5000\n"},
+        {"SIGTERM during a drag", SIGTERM, kDragging},
+        {"SIGTERM while awaiting the window", SIGTERM, kStarting, {}, "dropcon.term: " + dir + "/slowterm\n"},
+        {"SIGINT while shown", SIGINT, kShown},
+        {"SIGHUP while hidden", SIGHUP, kHidden},
+        {"SIGTERM while shown, urxvt", SIGTERM, kShown, {}, "dropcon.stepSize: 0\ndropcon.term: urxvt\n"},
+        {"SIGTERM, a terminal that does not close when asked", SIGTERM, kShown, {"-e", dir + "/stubborn"}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);

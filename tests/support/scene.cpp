@@ -212,9 +212,14 @@ std::string Scene::state() {
     std::string text = "focus " + std::to_string(focus);
     // A window of none of ours: its class says whose.
     if (focus > PointerRoot) text += " [" + classOf(dpy(), focus) + "]";
-    text += " (terminal " + std::to_string(term());
+    const Window t = term();
+    text += " (terminal " + std::to_string(t);
     for (auto& window : apps) text += ", " + window->title + " " + std::to_string(window->window);
-    text += ") frame y " + std::to_string(console->frame().y);
+    const Geometry frame = console->frame(), terminal = geometryOf(dpy(), t);
+    text += ") frame y " + std::to_string(frame.y) + ", " + std::to_string(frame.height) +
+            " high; terminal " + std::to_string(terminal.height) + " of " +
+            std::to_string(t ? heightIncOf(dpy(), t) : 0) + " px rows, " + std::to_string(terminal.width) +
+            " wide";
     if (recordShell_) text += " console got \"" + consoleGot() + "\"";
     for (auto& window : apps) text += " " + window->title + " got \"" + window->typed() + "\"";
     return text;
