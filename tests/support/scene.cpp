@@ -21,6 +21,12 @@ XServer& prepared(XServer& server, const Setup& setup) {
     return server;
 }
 
+std::string listed(const std::vector<int>& ys) {
+    std::string text;
+    for (int y : ys) text += (text.empty() ? "" : ", ") + std::to_string(y);
+    return "{" + text + "}";
+}
+
 }  // namespace
 
 int slideStepOf(int height) { return height / 100 + 2; }
@@ -164,6 +170,35 @@ bool Scene::settle() {
 bool Scene::shownTimes(int count) {
     const int nudged = console->terminal().height - 1;
     return nudges->waitUntil([&] { return nudges->configuresAt(nudged) == count; });
+}
+
+std::string Scene::slideFaults(bool grabbed) {
+    const int height = console->terminal().height, hidden = -(height + kHandle), step = slideStepOf(height);
+    Watcher watch(server, console->frameWin);
+    std::string faults;
+    const int first = toggleAndAwaitFirstMove(server, watch, hidden);
+    if (first != hidden + step) faults += "the first move went to " + std::to_string(first) + "; ";
+    const int y = console->frame().y;
+    if (grabbed && y <= -step) faults += "a request of another client ran in the middle of the slide; ";
+    if (!grabbed && y >= -step) faults += "another client stood still until the slide was over; ";
+    // A compositor that has stacked its own windows above the frame makes
+    // the show's raise a ConfigureNotify too, with the frame where it was.
+    auto moves = [&] {
+        std::vector<int> ys;
+        for (int at : watch.ys())
+            if (at != hidden || !ys.empty() || !compositor) ys.push_back(at);
+        return ys;
+    };
+    for (bool down : {true, false}) {
+        const std::vector<int> expected = slide(height, down);
+        if (!watch.waitUntil([&] { return moves().size() >= expected.size(); }) || moves() != expected)
+            return faults + (down ? "down " : "up ") + listed(moves()) + " instead of " + listed(expected);
+        if (!waitUntil(dpy(), [&] { return down ? shown() : console->hiddenAt(); }))
+            return faults + (down ? "not shown: " : "not hidden: ") + state();
+        watch.events.clear();
+        if (down) pressKeys(dpy(), kToggle);
+    }
+    return faults;
 }
 
 std::string Scene::consoleGot() const { return readFile(dir + "/log"); }

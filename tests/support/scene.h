@@ -117,6 +117,13 @@ struct Scene {
     // count tells the last hide from the ones before it.
     bool shownTimes(int count);
 
+    // Shows and hides the console once and says what went wrong, "" when
+    // nothing. Another client's round trip, made as soon as the frame has
+    // moved once, tells whether the server is grabbed: under the grab its
+    // answer waits until the slide is over. The slide down and up must pass
+    // through every position either way.
+    std::string slideFaults(bool grabbed);
+
     // With recordShell: what the console's shell got.
     std::string consoleGot() const;
     // Types text and waits until all of it has arrived in the console
