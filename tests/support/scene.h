@@ -104,12 +104,11 @@ struct Scene {
     // Returns once the console has the focus for good (i3 answers the
     // toggle key with a focus request of its own that the console undoes).
     bool keepsFocus();
-    // After a show: returns once the console has the focus for good (i3
-    // answers the toggle key with a focus request of its own that the
-    // console undoes) and has dealt with everything before: a row more and
-    // a row less, each a key press its event loop answers in turn. The
-    // console sets the crossings of its own slide aside right after a show,
-    // and a pointer moved before that would be taken for one of them.
+    // After a show: returns once keepsFocus() and the console has dealt
+    // with everything before: a row more and a row less, each a key press
+    // its event loop answers in turn. The console sets the crossings of its
+    // own slide aside right after a show, and a pointer moved before that
+    // would be taken for one of them.
     bool settle();
     // Waits until the console has come down this many times since it was
     // ready: every show nudges the terminal's height by a pixel and back. A
