@@ -6,7 +6,6 @@
 #include <X11/keysym.h>
 #include <signal.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
