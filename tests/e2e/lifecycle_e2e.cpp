@@ -211,42 +211,38 @@ TEST(Ending, ConsoleStartedWithSignalsBlockedStillAnswersThem) {
 TEST(OneConsole, SecondStartUnderTheSameNameStopsUnderAnotherNameRuns) {
     const std::string dir = tempDir();
     ASSERT_EQ(symlink(dropconBinary().c_str(), (dir + "/quake").c_str()), 0);
-    struct Case {
-        const char* name;
-        std::string argv0;
-        bool killFirstOutright, runs;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool, bool> cases[] = {
         {"same name", "", false, false},
         {"a link's name", dir + "/quake", false, true},
         {"same name after the first was killed with SIGKILL", "", true, true},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, argv0, killFirstOutright, runs] : cases) {
+        SCOPED_TRACE(name);
         Scene desk({.resources =
                         "dropcon.stepSize: 0\nquake.toggleKey: Control+F12\nquake.keySmaller: Control+F9\n"
                         "quake.keyBigger: Control+F10\nquake.keyFull: Control+F11\n"});
         Display* dpy = desk.dpy();
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
-        if (k.killFirstOutright) {
+        if (killFirstOutright) {
             kill(desk.c().process.pid(), SIGKILL);
             desk.c().process.waitExit(5000);
             ASSERT_TRUE(waitUntil(dpy, [&] { return framesOn(dpy) == 0; }));
         }
         const size_t windowsBefore = childrenOf(dpy, desk.server.root()).size();
-        Console second(desk.server, {}, k.argv0);
-        if (!k.runs) {
+        Console second(desk.server, {}, argv0);
+        if (!runs) {
             EXPECT_EQ(second.process.waitExit(10000), 1);
             EXPECT_EQ(second.process.err(), "dropcon: already running on " + desk.server.name() + "\n");
             EXPECT_EQ(childrenOf(dpy, desk.server.root()).size(), windowsBefore) << "a window was left";
             EXPECT_EQ(framesOn(dpy), 1);
         } else {
             EXPECT_TRUE(waitUntil(
-                dpy, [&] { return framesOn(dpy) == (k.killFirstOutright ? 1 : 2); }, 15000))
+                dpy, [&] { return framesOn(dpy) == (killFirstOutright ? 1 : 2); }, 15000))
                 << second.process.err();
             EXPECT_TRUE(second.process.running()) << second.process.err();
             EXPECT_EQ(second.process.err(), "");
         }
-        if (k.killFirstOutright) continue;
+        if (killFirstOutright) continue;
         // The first one is undisturbed: its key still shows it.
         EXPECT_TRUE(desk.show());
         EXPECT_TRUE(desk.c().process.running());
@@ -262,22 +258,18 @@ TEST(OneConsole, TheNextConsoleGetsTheClaimAndTheKeys) {
     // Run in the terminal, it ignores the hang-up: the terminal takes its time to close.
     writeFile(dir + "/nohup-shell", "#!/bin/sh\ntrap '' HUP\nexec sh\n", true);
     const std::string claim = "_DROPCON_S0_dropcon";
-    struct Case {
-        const char* name;
-        bool taken;
-        const char* said;
-    } cases[] = {
+    const std::tuple<const char*, bool, const char*> cases[] = {
         {"a second console started as soon as the first, ended by SIGTERM, lets its claim go", false, ""},
         {"another client takes the claim", true, "dropcon: another client took over the one-console claim\n"},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, taken, said] : cases) {
+        SCOPED_TRACE(name);
         Scene desk({.resources = "dropcon.stepSize: 0\n", .args = {"-e", dir + "/nohup-shell"}});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         Console& first = desk.c();
         Display* dpy = desk.dpy();
         ASSERT_TRUE(desk.show());
-        if (k.taken) {
+        if (taken) {
             Display* taker = desk.server.connect();
             const Window owner = XCreateSimpleWindow(taker, desk.server.root(), 0, 0, 1, 1, 0, 0, 0);
             XSetSelectionOwner(taker, XInternAtom(taker, claim.c_str(), False), owner, CurrentTime);
@@ -296,7 +288,7 @@ TEST(OneConsole, TheNextConsoleGetsTheClaimAndTheKeys) {
         EXPECT_TRUE(waitUntil(dpy, [&] { return second.shownAt() && focusOf(dpy) == second.termWin; }))
             << second.process.err();
         EXPECT_EQ(first.process.waitExit(5000), 0);
-        EXPECT_EQ(first.process.err(), k.said);
+        EXPECT_EQ(first.process.err(), said);
         EXPECT_EQ(second.process.err(), "");
         EXPECT_EQ(framesOn(dpy), 1);
     }
@@ -353,34 +345,31 @@ TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
     // A wrapper that starts the terminal (one that shows no window) in the
     // background and exits well.
     writeFile(dir + "/wrapper", "#!/bin/sh\nsleep 60 &\necho $! > " + dir + "/started\n", true);
-    struct Case {
-        std::string term, printed, ending;
-        int deadlineMs;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string, int> cases[] = {
         {dir + "/usageterm", "usage: usageterm [options]\n", " (exit status 2)\n", 5000},
         {"nosuchterm", "nosuchterm: not found\n", " (exit status 127)\n", 5000},
         {dir + "/windowless", "", "\n", 20000},
         {dir + "/wrapper", "", " (exit status 0)\n", 20000},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.term);
+    for (const auto& [term, printed, ending, deadlineMs] : cases) {
+        SCOPED_TRACE(term);
         XServer server;
-        server.setResources("dropcon.term: " + k.term + "\n");
+        server.setResources("dropcon.term: " + term + "\n");
         Console c(server);
         std::vector<pid_t> started;
         waitUntil(
             server.dpy(),
             [&] { return !(started = descendantsOf(c.process.pid())).empty() || !c.process.running(); },
             2000);
-        EXPECT_EQ(c.process.waitExit(k.deadlineMs), 1);
+        EXPECT_EQ(c.process.waitExit(deadlineMs), 1);
         const std::string err = c.process.err();
         // What the terminal printed, then the message as the last line.
-        const std::string line = "dropcon: terminal did not start: " + k.term + " -b 0 -into ";
+        const std::string line = "dropcon: terminal did not start: " + term + " -b 0 -into ";
         const size_t at = err.rfind(line);
         ASSERT_NE(at, std::string::npos) << err;
         EXPECT_TRUE(at == 0 || err[at - 1] == '\n') << err;
-        EXPECT_TRUE(err.ends_with(" -name dropcon &" + k.ending)) << err;
-        EXPECT_NE(err.substr(0, at).find(k.printed), std::string::npos) << err;
+        EXPECT_TRUE(err.ends_with(" -name dropcon &" + ending)) << err;
+        EXPECT_NE(err.substr(0, at).find(printed), std::string::npos) << err;
         // What the wrapper started in the background is no longer below it.
         if (pid_t pid = std::atoi(readFile(dir + "/started").c_str())) started.push_back(pid);
         EXPECT_TRUE(waitUntil(
@@ -399,11 +388,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
     Display* dpy = desk.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     enum During { kNothing, kSlide, kDrag };
-    struct Step {
-        const char* name;
-        During during;
-        bool shownAfter;
-    } steps[] = {
+    const std::tuple<const char*, During, bool> steps[] = {
         {"signal shows", kNothing, true},
         {"signal during the slide up shows after it", kSlide, true},
         {"signal hides", kNothing, false},
@@ -412,22 +397,22 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
         {"signal during a drag hides after the release", kDrag, false},
     };
     bool shown = false;
-    for (const Step& k : steps) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, during, shownAfter] : steps) {
+        SCOPED_TRACE(name);
         Watcher watch(desk.server, c.frameWin);
-        if (k.during == kSlide) {
+        if (during == kSlide) {
             toggleAndAwaitFirstMove(desk.server, watch, c.frame().y);
             shown = !shown;
         }
-        if (k.during == kDrag) {
+        if (during == kDrag) {
             desk.grabHandle(50);
             ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
             movePointer(dpy, 50, c.terminal().height + 2 * c.rowHeight());
         }
         ASSERT_EQ(kill(c.process.pid(), SIGUSR1), 0);
         shown = !shown;
-        ASSERT_EQ(shown, k.shownAfter);
-        if (k.during == kDrag) {
+        ASSERT_EQ(shown, shownAfter);
+        if (during == kDrag) {
             // Still dragging: the signal waits for the release.
             movePointer(dpy, 50, c.terminal().height + 4 * c.rowHeight());
             EXPECT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && pointerGrabbed(dpy); }));
@@ -436,7 +421,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
         EXPECT_TRUE(waitUntil(dpy, [&] { return shown ? desk.shown() : desk.hidden(); }))
             << "frame at y " << c.frame().y << ", focus " << focusOf(dpy) << " app " << desk.app()
             << " terminal " << c.termWin;
-        if (k.during == kSlide) {
+        if (during == kSlide) {
             watch.pump();
             const int end = shown ? c.frame().y - c.frame().height : 0;
             std::vector<int> ys = watch.ys();

@@ -265,26 +265,20 @@ TEST(Monitors, FullScreenDragAndTheChosenHeightFitTheMonitor) {
 }
 
 TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
-    struct Row {
-        const char* what;
-        std::string resources;
-        bool shown;
-        int widthBefore, xBefore;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, std::string, bool, int, int> rows[] = {
         {"on B while shown: moves to A", "", true, 1280, 1920},
         {"on B while hidden: out of sight, on A at the next show", "", false, 1280, 1920},
         {"whole screen while shown: the width follows", "dropcon.monitor: screen\n", true, 3200, 0},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\n" + row.resources));
+    for (const auto& [what, resources, shown, widthBefore, xBefore] : rows) {
+        SCOPED_TRACE(what);
+        Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\n" + resources));
         Console& c = s.c();
         Display* dpy = s.dpy();
         ASSERT_TRUE(c.ready()) << c.process.err();
-        ASSERT_TRUE(showAt(s, {2500, 500}, row.xBefore, 0));
-        EXPECT_EQ(c.frame().width, row.widthBefore);
-        if (!row.shown) {
+        ASSERT_TRUE(showAt(s, {2500, 500}, xBefore, 0));
+        EXPECT_EQ(c.frame().width, widthBefore);
+        if (!shown) {
             ASSERT_TRUE(s.hide());
         }
 
@@ -294,7 +288,7 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
             Geometry f = c.frame();
             return f.x == 0 && f.y == 0 && f.width == 1920 && c.terminal().width == 1920;
         };
-        if (row.shown) {
+        if (shown) {
             ASSERT_TRUE(waitUntil(dpy, onA)) << c.frame().x << " " << c.frame().width;
         } else {
             XSync(dpy, False);

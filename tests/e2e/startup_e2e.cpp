@@ -121,18 +121,15 @@ TEST(Startup, SettingsThatMakeNoSenseAreRaisedToTheLeastThatWorks) {
 
 // The terminal gets the name as one word, a blank in it and all.
 TEST(Startup, SettingsAreReadUnderTheNameOfTheLinkThatStartedIt) {
-    struct Case {
-        const char* name;
-        int rows;
-    } cases[] = {{"drop", 4}, {"my console", 10}};
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        std::string link = tempDir() + "/" + k.name;
+    const std::pair<const char*, int> cases[] = {{"drop", 4}, {"my console", 10}};
+    for (const auto& [name, rows] : cases) {
+        SCOPED_TRACE(name);
+        std::string link = tempDir() + "/" + name;
         ASSERT_EQ(symlink(dropconBinary().c_str(), link.c_str()), 0);
         expectParked({.resources = "drop.consoleHeight: 4\ndropcon.consoleHeight: 7\n",
-                      .rows = k.rows,
+                      .rows = rows,
                       .argv0 = link,
-                      .instance = std::string(k.name) + "/XTerm"});
+                      .instance = std::string(name) + "/XTerm"});
     }
 }
 

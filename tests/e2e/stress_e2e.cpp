@@ -182,26 +182,22 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
 TEST(LostServer, ProgramEndsPromptlyWithAMessageWhereverItIs) {
     std::string dir = tempDir();
     writeFile(dir + "/slowterm", "#!/bin/sh\nsleep 20\nexec xterm \"$@\"\n", true);
-    struct Case {
-        const char* name;
-        std::string resources;
-        bool waitReady, toggle;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool, bool> cases[] = {
         {"idle", "dropcon.stepSize: 0\n", true, false},
         {"mid-slide", "dropcon.aniDelay: 2000\n", true, true},  // 0.2 s a step
         {"waiting for the terminal", "dropcon.term: " + dir + "/slowterm\n", false, false},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, resources, waitReady, toggle] : cases) {
+        SCOPED_TRACE(name);
         XServer server;
-        server.setResources(k.resources);
+        server.setResources(resources);
         Console c(server);
-        if (k.waitReady) {
+        if (waitReady) {
             ASSERT_TRUE(c.ready()) << c.process.err();
         }
-        if (k.toggle) {
+        if (toggle) {
             toggleAndAwaitFirstMove(server, c.frameWin);  // the slide is under way
-        } else if (!k.waitReady) {
+        } else if (!waitReady) {
             // Once its frame is up, the console is waiting for the window.
             ASSERT_TRUE(waitUntil(server.dpy(), [&] { return findFrame(server.dpy(), false) != None; }));
         }
