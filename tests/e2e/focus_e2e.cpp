@@ -383,26 +383,22 @@ TEST(Focus, AWorkspacePerMonitorOnlyASwitchUnderTheConsoleTakesTheKeysBack) {
 // picom, and no pixel of the handle's colour is painted; a signal's hide
 // goes ahead. Once the locker has gone, the toggle key works as ever.
 TEST(Focus, NothingOfTheConsoleComesOverAScreenLocker) {
-    struct Row {
-        const char* name;
-        bool picom, shownAtLock;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, bool, bool> rows[] = {
         {"hidden", false, false},
         {"shown", false, true},
         {"hidden, picom", true, false},
         {"shown, picom", true, true},
     };
     constexpr unsigned kMagenta = 0xff00ff;  // i3lock paints white
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, picom, shownAtLock] : rows) {
+        SCOPED_TRACE(name);
         xt::Setup setup = onDesk(Wm::openbox, "dropcon.handleColor: #ff00ff\n");
         setup.fbdir = tempDir();
-        setup.compositor = row.picom;
+        setup.compositor = picom;
         Scene s(setup);
         ASSERT_TRUE(s.ready()) << s.state();
         Display* dpy = s.dpy();
-        if (row.shownAtLock) {
+        if (shownAtLock) {
             ASSERT_TRUE(show(s)) << s.state();
         }
         Process locker({"i3lock", "-n"}, consoleEnv(s.server));

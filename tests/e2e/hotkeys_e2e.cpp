@@ -36,24 +36,21 @@ TEST(Hotkeys, AreGrabbedWithCapsLockAndNumLockVariants) {
     Console& console = s.c();
     ASSERT_TRUE(s.ready()) << console.process.err();
     Display* dpy = s.dpy();
-    struct Key {
-        KeySym sym;
-        unsigned mask;
-        bool sizeKey;
-    } keys[] = {{XK_y, ControlMask | Mod1Mask, false},
-                {XK_KP_Subtract, ControlMask, true},
-                {XK_KP_Add, ControlMask, true},
-                {XK_F11, Mod1Mask, true}};
+    const std::tuple<KeySym, unsigned, bool> keys[] = {{XK_y, ControlMask | Mod1Mask, false},
+                                                       {XK_KP_Subtract, ControlMask, true},
+                                                       {XK_KP_Add, ControlMask, true},
+                                                       {XK_F11, Mod1Mask, true}};
     // The toggle key always; the size keys only while the console is shown.
     auto check = [&](bool shown) {
-        for (const Key& k : keys) {
-            const int expected = !k.sizeKey || shown ? BadAccess : 0;
+        for (const auto& [sym, modifiers, sizeKey] : keys) {
+            const int expected = !sizeKey || shown ? BadAccess : 0;
             // Xvfb's keyboard map has Num Lock on Mod2.
-            for (unsigned mask : {k.mask, k.mask | LockMask, k.mask | Mod2Mask, k.mask | Mod2Mask | LockMask})
-                EXPECT_EQ(tryGrab(dpy, k.sym, mask), expected)
-                    << XKeysymToString(k.sym) << " mask " << mask << (shown ? " shown" : " hidden");
+            for (unsigned mask :
+                 {modifiers, modifiers | LockMask, modifiers | Mod2Mask, modifiers | Mod2Mask | LockMask})
+                EXPECT_EQ(tryGrab(dpy, sym, mask), expected)
+                    << XKeysymToString(sym) << " mask " << mask << (shown ? " shown" : " hidden");
             // Other modifier combinations stay free for other clients.
-            EXPECT_EQ(tryGrab(dpy, k.sym, ShiftMask | k.mask), 0) << XKeysymToString(k.sym);
+            EXPECT_EQ(tryGrab(dpy, sym, ShiftMask | modifiers), 0) << XKeysymToString(sym);
         }
         EXPECT_EQ(tryGrab(dpy, XK_y, ControlMask), 0);
     };
@@ -186,27 +183,22 @@ TEST(Hotkeys, APressQueuedBetweenMapChangesCountsUnderTheMapItWasMadeIn) {
 // A keysym typed with Shift is grabbed with Shift: the hotkey fires with
 // it, and the key without Shift is left to the program.
 TEST(Hotkeys, ShiftedKeysymsFireWithShiftAndLeaveTheUnshiftedKeyAlone) {
-    struct Case {
-        const char* spec;
-        const char* modifier;
-        unsigned mask;
-        const char* key;
-    } cases[] = {
+    const std::tuple<const char*, const char*, unsigned, const char*> cases[] = {
         {"Control+Y", "Control_L", ControlMask, "y"},
         {"Control+exclam", "Control_L", ControlMask, "1"},
         {"Win+question", "Super_L", Mod4Mask, "slash"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec);
-        Scene desk({.resources = std::string("dropcon.stepSize: 0\ndropcon.toggleKey: ") + c.spec + "\n"});
+    for (const auto& [spec, modifier, mask, keyName] : cases) {
+        SCOPED_TRACE(spec);
+        Scene desk({.resources = std::string("dropcon.stepSize: 0\ndropcon.toggleKey: ") + spec + "\n"});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
-        const KeyCode key = desk.key(c.key);
+        const KeyCode key = desk.key(keyName);
         for (int cycle = 0; cycle < 2; ++cycle) {
-            EXPECT_TRUE(desk.reachesTheProgram(desk.combo({c.modifier}, key), c.mask));
-            ASSERT_TRUE(desk.show(desk.combo({c.modifier, "Shift_L"}, key)));
-            ASSERT_TRUE(desk.hide(desk.combo({c.modifier, "Shift_L"}, key)));
+            EXPECT_TRUE(desk.reachesTheProgram(desk.combo({modifier}, key), mask));
+            ASSERT_TRUE(desk.show(desk.combo({modifier, "Shift_L"}, key)));
+            ASSERT_TRUE(desk.hide(desk.combo({modifier, "Shift_L"}, key)));
         }
-        EXPECT_EQ(desk.a().presses(key, c.mask | ShiftMask), 0);
+        EXPECT_EQ(desk.a().presses(key, mask | ShiftMask), 0);
         EXPECT_EQ(desk.c().process.err(), "");
     }
 }
@@ -312,11 +304,7 @@ TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
 // toggle acts, and the hide never lets the toggle's combination go;
 // without it, every size key on it applies, in order.
 TEST(Hotkeys, SeveralHotkeysOnOneKey) {
-    struct Case {
-        const char* name;
-        std::string resources;
-        bool toggles;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool> cases[] = {
         {"all four on Control+F5",
          "dropcon.toggleKey: Control+F5\ndropcon.keySmaller: Control+F5\ndropcon.keyBigger: Control+F5\n"
          "dropcon.keyFull: Control+F5\n",
@@ -324,17 +312,16 @@ TEST(Hotkeys, SeveralHotkeysOnOneKey) {
         {"the three size keys on Alt+F11",
          "dropcon.keySmaller: Alt+F11\ndropcon.keyBigger: Alt+F11\ndropcon.keyFull: Alt+F11\n", false},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        Scene desk({.resources = "dropcon.stepSize: 0\n" + k.resources});
+    for (const auto& [name, resources, toggles] : cases) {
+        SCOPED_TRACE(name);
+        Scene desk({.resources = "dropcon.stepSize: 0\n" + resources});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         Console& c = desk.c();
         const int height = c.terminal().height;
-        const auto shared =
-            desk.combo({k.toggles ? "Control_L" : "Alt_L"}, desk.key(k.toggles ? "F5" : "F11"));
+        const auto shared = desk.combo({toggles ? "Control_L" : "Alt_L"}, desk.key(toggles ? "F5" : "F11"));
         const auto toggle = desk.combo({"Control_L", "Alt_L"}, desk.key("y"));
         for (int cycle = 0; cycle < 3; ++cycle) {
-            if (k.toggles) {
+            if (toggles) {
                 ASSERT_TRUE(desk.show(shared));
                 ASSERT_TRUE(desk.hide(shared));
                 EXPECT_EQ(c.terminal().height, height);
@@ -347,7 +334,7 @@ TEST(Hotkeys, SeveralHotkeysOnOneKey) {
             ASSERT_TRUE(desk.resize(shared, height));
             ASSERT_TRUE(desk.hide(toggle));
         }
-        EXPECT_EQ(desk.a().presses(shared.back(), k.toggles ? ControlMask : Mod1Mask), k.toggles ? 0 : 3);
+        EXPECT_EQ(desk.a().presses(shared.back(), toggles ? ControlMask : Mod1Mask), toggles ? 0 : 3);
         EXPECT_EQ(c.process.err(), "");
     }
 }
