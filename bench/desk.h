@@ -52,6 +52,7 @@ class Desk {
     // frame's resize to that row.
     Row drag(int runs);
 
+    xt::Scene& scene() { return scene_; }
     xt::XServer& server() { return scene_.server; }
     Observer& observer() { return obs_; }
     Display* input() const { return in_; }

@@ -65,10 +65,7 @@ Figures measureScreen(const Options& opt) {
         std::unique_ptr<xt::Process> console;
         desk.startConsole(console);
         // Started after the console, which takes note of it at the next show.
-        std::unique_ptr<xt::Process> compositor;
-        if (picom)
-            compositor = xt::startOwner(
-                desk.server(), {"picom", "--backend", "xrender", "--config", "/dev/null"}, "_NET_WM_CM_S0");
+        if (picom) desk.scene().startCompositor();
         desk.toggle(true);  // warm-up
         desk.toggle(false);
         const int down = visiblePositions(desk, true), up = visiblePositions(desk, false);
@@ -102,7 +99,6 @@ Figures measureScreen(const Options& opt) {
             }
         }
         f.rows.insert(f.rows.end(), {configured, downFirst, downEnd, downSeen, upFirst, upEnd, upSeen});
-        endProcess(compositor);
         endProcess(console);
     }
     writeTraces(opt.paintedData, plot);

@@ -107,8 +107,7 @@ TEST_P(UnderWm, HidingWithThePointerInTheConsoleHandsTheKeysBack) {
         // A burst: the presses queue up behind the slides.
         for (int i = 0; i < toggles; ++i) pressKeys(s.dpy(), kToggle);
         ASSERT_TRUE(s.shownTimes(shows)) << s.state();
-        ASSERT_TRUE(waitUntil(s.dpy(), [&] { return s.c().hiddenAt() && focusOf(s.dpy()) == s.a().window; }))
-            << s.state();
+        ASSERT_TRUE(waitUntil(s.dpy(), [&] { return s.hidden(); })) << s.state();
         // Whatever the console still had queued has been dispatched once
         // the keys typed now arrive: they must reach A, not the hidden shell.
         ASSERT_TRUE(s.typeInto("ok", &s.a())) << s.state();
@@ -141,14 +140,13 @@ TEST(Focus, FollowsThePointerOutOfAndBackIntoTheConsole) {
 TEST(Focus, GoesToThePointerWhenTheWindowThatHadItIsGone) {
     Scene desk({.resources = "dropcon.stepSize: 0\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
     Display* dpy = desk.dpy();
     ASSERT_TRUE(desk.show());
     XDestroyWindow(dpy, desk.app());
     pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
+    ASSERT_TRUE(waitUntil(dpy, [&] { return desk.c().hiddenAt(); }));
     EXPECT_EQ(focusOf(dpy), static_cast<Window>(PointerRoot));
-    EXPECT_EQ(c.process.err(), "");
+    EXPECT_EQ(desk.c().process.err(), "");
 }
 
 // With nothing to give the focus back to, or the focus already given back,
@@ -225,8 +223,7 @@ TEST(Focus, ShrinkingTheConsoleAwayFromThePointerKeepsTheKeysInIt) {
     const int row = s.c().rowHeight();
     movePointer(s.dpy(), 300, 3 * row + row / 2);  // into the last row
     ASSERT_TRUE(waitUntil(s.dpy(), [&] { return focusOf(s.dpy()) == s.term(); })) << s.state();
-    pressKeys(s.dpy(), kSmaller);
-    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return s.c().terminal().height == 3 * row; })) << s.state();
+    ASSERT_TRUE(s.resize(kSmaller, 3 * row)) << s.state();
     ASSERT_TRUE(s.typeInto("ls", nullptr)) << s.state();
     // As after a show, the pointer outside leaves the focus in the console
     // until the user moves the pointer in and out again.
@@ -335,8 +332,7 @@ TEST_P(UnderWm, TypingWhileTogglingLandsEveryKeyOnceAndNoneInTheHiddenConsole) {
     }
     XSync(dpy, False);
     ASSERT_TRUE(s.shownTimes(10)) << s.state();
-    ASSERT_TRUE(waitUntil(dpy, [&] { return s.c().hiddenAt() && focusOf(dpy) == s.a().window; }))
-        << s.state();
+    ASSERT_TRUE(waitUntil(dpy, [&] { return s.hidden(); })) << s.state();
     // Every key once, in the console or in A.
     ASSERT_TRUE(waitUntil(dpy, [&] { return s.consoleGot().size() + s.a().typed().size() >= typed.size(); }))
         << s.state();
@@ -387,26 +383,22 @@ TEST(Focus, AWorkspacePerMonitorOnlyASwitchUnderTheConsoleTakesTheKeysBack) {
 // picom, and no pixel of the handle's colour is painted; a signal's hide
 // goes ahead. Once the locker has gone, the toggle key works as ever.
 TEST(Focus, NothingOfTheConsoleComesOverAScreenLocker) {
-    struct Row {
-        const char* name;
-        bool picom, shownAtLock;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, bool, bool> rows[] = {
         {"hidden", false, false},
         {"shown", false, true},
         {"hidden, picom", true, false},
         {"shown, picom", true, true},
     };
     constexpr unsigned kMagenta = 0xff00ff;  // i3lock paints white
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, picom, shownAtLock] : rows) {
+        SCOPED_TRACE(name);
         xt::Setup setup = onDesk(Wm::openbox, "dropcon.handleColor: #ff00ff\n");
         setup.fbdir = tempDir();
-        setup.compositor = row.picom;
+        setup.compositor = picom;
         Scene s(setup);
         ASSERT_TRUE(s.ready()) << s.state();
         Display* dpy = s.dpy();
-        if (row.shownAtLock) {
+        if (shownAtLock) {
             ASSERT_TRUE(show(s)) << s.state();
         }
         Process locker({"i3lock", "-n"}, consoleEnv(s.server));

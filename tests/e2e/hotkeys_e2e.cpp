@@ -6,8 +6,6 @@
 #include <X11/keysym.h>
 #include <signal.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +23,12 @@ bool lockGroup(Display* dpy, unsigned group) {
     });
 }
 
+// xmodmap's swap of the keys that type y and z.
+Command swapYAndZ(const Scene& s) {
+    const std::string y = std::to_string(s.key("y")), z = std::to_string(s.key("z"));
+    return {"xmodmap", "-e", "keycode " + y + " = z Z", "-e", "keycode " + z + " = y Y"};
+}
+
 }  // namespace
 
 TEST(Hotkeys, AreGrabbedWithCapsLockAndNumLockVariants) {
@@ -32,24 +36,21 @@ TEST(Hotkeys, AreGrabbedWithCapsLockAndNumLockVariants) {
     Console& console = s.c();
     ASSERT_TRUE(s.ready()) << console.process.err();
     Display* dpy = s.dpy();
-    struct Key {
-        KeySym sym;
-        unsigned mask;
-        bool sizeKey;
-    } keys[] = {{XK_y, ControlMask | Mod1Mask, false},
-                {XK_KP_Subtract, ControlMask, true},
-                {XK_KP_Add, ControlMask, true},
-                {XK_F11, Mod1Mask, true}};
+    const std::tuple<KeySym, unsigned, bool> keys[] = {{XK_y, ControlMask | Mod1Mask, false},
+                                                       {XK_KP_Subtract, ControlMask, true},
+                                                       {XK_KP_Add, ControlMask, true},
+                                                       {XK_F11, Mod1Mask, true}};
     // The toggle key always; the size keys only while the console is shown.
     auto check = [&](bool shown) {
-        for (const Key& k : keys) {
-            const int expected = !k.sizeKey || shown ? BadAccess : 0;
+        for (const auto& [sym, modifiers, sizeKey] : keys) {
+            const int expected = !sizeKey || shown ? BadAccess : 0;
             // Xvfb's keyboard map has Num Lock on Mod2.
-            for (unsigned mask : {k.mask, k.mask | LockMask, k.mask | Mod2Mask, k.mask | Mod2Mask | LockMask})
-                EXPECT_EQ(tryGrab(dpy, k.sym, mask), expected)
-                    << XKeysymToString(k.sym) << " mask " << mask << (shown ? " shown" : " hidden");
+            for (unsigned mask :
+                 {modifiers, modifiers | LockMask, modifiers | Mod2Mask, modifiers | Mod2Mask | LockMask})
+                EXPECT_EQ(tryGrab(dpy, sym, mask), expected)
+                    << XKeysymToString(sym) << " mask " << mask << (shown ? " shown" : " hidden");
             // Other modifier combinations stay free for other clients.
-            EXPECT_EQ(tryGrab(dpy, k.sym, ShiftMask | k.mask), 0) << XKeysymToString(k.sym);
+            EXPECT_EQ(tryGrab(dpy, sym, ShiftMask | modifiers), 0) << XKeysymToString(sym);
         }
         EXPECT_EQ(tryGrab(dpy, XK_y, ControlMask), 0);
     };
@@ -102,40 +103,21 @@ TEST(Hotkeys, HotkeyHeldByAnotherClientIsReportedAndStartupGoesOn) {
 TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
     struct Case {
         const char* name;
-        std::vector<Command> before;  // before the console starts
-        std::function<std::vector<Command>(Scene&)> change;
+        std::vector<Command> before, after;  // before the console starts, after
         std::vector<unsigned> groups;
-        unsigned numLock = 0;  // the modifier Num Lock is moved to, locked on for the presses
+        unsigned numLock = 0;    // the modifier Num Lock is moved to, locked on for the presses
+        bool swapYAndZ = false;  // after start-up
     } cases[] = {
-        {"setxkbmap de after start-up",
-         {},
-         [](Scene&) {
-             return std::vector<Command>{{"setxkbmap", "de"}};
-         },
-         {0}},
-        {"xmodmap swaps y and z",
-         {},
-         [](Scene& d) {
-             const std::string y = std::to_string(d.key("y")), z = std::to_string(d.key("z"));
-             return std::vector<Command>{
-                 {"xmodmap", "-e", "keycode " + y + " = z Z", "-e", "keycode " + z + " = y Y"}};
-         },
-         {0}},
+        {"setxkbmap de after start-up", {}, {{"setxkbmap", "de"}}, {0}},
+        {"xmodmap swaps y and z", {}, {}, {0}, 0, true},
         {"us,ru with a group switch key, both groups",
          {{"setxkbmap", "-layout", "us,ru", "-option", "grp:alt_shift_toggle"}},
-         [](Scene&) { return std::vector<Command>{}; },
-         {1, 0}},
-        {"ru,us after start-up: y only in the second group",
          {},
-         [](Scene&) {
-             return std::vector<Command>{{"setxkbmap", "-layout", "ru,us"}};
-         },
-         {0, 1}},
+         {1, 0}},
+        {"ru,us after start-up: y only in the second group", {}, {{"setxkbmap", "-layout", "ru,us"}}, {0, 1}},
         {"Num Lock moved from Mod2 to Mod3 and on",
          {},
-         [](Scene&) {
-             return std::vector<Command>{{"xmodmap", "-e", "clear mod2", "-e", "add mod3 = Num_Lock"}};
-         },
+         {{"xmodmap", "-e", "clear mod2", "-e", "add mod3 = Num_Lock"}},
          {0},
          Mod3Mask},
     };
@@ -144,7 +126,8 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
         Scene desk({.resources = "dropcon.stepSize: 0\n", .before = c.before});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         const KeyCode oldY = desk.key("y");
-        for (const Command& command : c.change(desk)) run(desk.server, command);
+        if (c.swapYAndZ) run(desk.server, swapYAndZ(desk));
+        for (const Command& command : c.after) run(desk.server, command);
         const KeyCode newY = desk.key("y");
         ASSERT_NE(newY, 0);
         const auto toggle = desk.combo({"Control_L", "Alt_L"}, newY);
@@ -160,8 +143,7 @@ TEST(Hotkeys, FollowTheKeyThatTypesTheirKeysymInEveryGroup) {
             SCOPED_TRACE("group " + std::to_string(group + 1));
             ASSERT_TRUE(lockGroup(desk.dpy(), group));
             ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt | c.numLock)) << desk.c().process.err();
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+            ASSERT_TRUE(desk.hide(toggle));
         }
         // The key that typed y before is an ordinary key now.
         if (oldY != newY) {
@@ -191,41 +173,32 @@ TEST(Hotkeys, APressQueuedBetweenMapChangesCountsUnderTheMapItWasMadeIn) {
     unsigned char buttons[256];
     XSetPointerMapping(dpy, buttons, XGetPointerMapping(dpy, buttons, 256));  // the same map, noticed
     pressCodes(dpy, desk.combo({"Control_L", "Alt_L"}, y));
-    run(desk.server, {"xmodmap", "-e", "keycode " + std::to_string(y) + " = z Z", "-e",
-                      "keycode " + std::to_string(z) + " = y Y"});
+    run(desk.server, swapYAndZ(desk));
     ASSERT_EQ(kill(console, SIGCONT), 0);
     EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shown(); })) << desk.state();
-    pressCodes(dpy, desk.combo({"Control_L", "Alt_L"}, z));
-    EXPECT_TRUE(waitUntil(dpy, [&] { return desk.hidden(); })) << desk.state();
+    EXPECT_TRUE(desk.hide(desk.combo({"Control_L", "Alt_L"}, z))) << desk.state();
     EXPECT_EQ(desk.c().process.err(), "");
 }
 
 // A keysym typed with Shift is grabbed with Shift: the hotkey fires with
 // it, and the key without Shift is left to the program.
 TEST(Hotkeys, ShiftedKeysymsFireWithShiftAndLeaveTheUnshiftedKeyAlone) {
-    struct Case {
-        const char* spec;
-        const char* modifier;
-        unsigned mask;
-        const char* key;
-    } cases[] = {
+    const std::tuple<const char*, const char*, unsigned, const char*> cases[] = {
         {"Control+Y", "Control_L", ControlMask, "y"},
         {"Control+exclam", "Control_L", ControlMask, "1"},
         {"Win+question", "Super_L", Mod4Mask, "slash"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec);
-        Scene desk({.resources = std::string("dropcon.stepSize: 0\ndropcon.toggleKey: ") + c.spec + "\n"});
+    for (const auto& [spec, modifier, mask, keyName] : cases) {
+        SCOPED_TRACE(spec);
+        Scene desk({.resources = std::string("dropcon.stepSize: 0\ndropcon.toggleKey: ") + spec + "\n"});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
-        const KeyCode key = desk.key(c.key);
+        const KeyCode key = desk.key(keyName);
         for (int cycle = 0; cycle < 2; ++cycle) {
-            EXPECT_TRUE(desk.reachesTheProgram(desk.combo({c.modifier}, key), c.mask));
-            pressCodes(desk.dpy(), desk.combo({c.modifier, "Shift_L"}, key));
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
-            pressCodes(desk.dpy(), desk.combo({c.modifier, "Shift_L"}, key));
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+            EXPECT_TRUE(desk.reachesTheProgram(desk.combo({modifier}, key), mask));
+            ASSERT_TRUE(desk.show(desk.combo({modifier, "Shift_L"}, key)));
+            ASSERT_TRUE(desk.hide(desk.combo({modifier, "Shift_L"}, key)));
         }
-        EXPECT_EQ(desk.a().presses(key, c.mask | ShiftMask), 0);
+        EXPECT_EQ(desk.a().presses(key, mask | ShiftMask), 0);
         EXPECT_EQ(desk.c().process.err(), "");
     }
 }
@@ -286,19 +259,14 @@ TEST(Hotkeys, SizeKeysReachTheProgramWhileHiddenAndActWhileShown) {
             run(desk.server, {"xmodmap", "-e", yKey + " = y Y"});
             ASSERT_TRUE(desk.pressUntilShown(toggle, kCtrlAlt)) << c.process.err();
         } else {
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
+            ASSERT_TRUE(desk.show(toggle));
         }
         const int logged = sizePresses();
-        pressCodes(desk.dpy(), bigger);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height + row; }));
+        ASSERT_TRUE(desk.resize(bigger, height + row));
+        ASSERT_TRUE(desk.resize(full, screen));
         pressCodes(desk.dpy(), full);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == screen; }));
-        pressCodes(desk.dpy(), full);
-        pressCodes(desk.dpy(), smaller);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
-        pressCodes(desk.dpy(), toggle);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+        ASSERT_TRUE(desk.resize(smaller, height));
+        ASSERT_TRUE(desk.hide(toggle));
         EXPECT_EQ(sizePresses(), logged) << "a size key pressed while shown reached the program";
     }
     EXPECT_EQ(occurrences(c.process.err(), lost), 2);
@@ -323,14 +291,10 @@ TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
     const int height = c.terminal().height, row = c.rowHeight();
     for (int show = 0; show < 4; ++show) {
         SCOPED_TRACE("show " + std::to_string(show + 1));
-        pressKeys(desk.dpy(), kToggle);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
-        pressKeys(desk.dpy(), kBigger);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height + row; }));
-        pressKeys(desk.dpy(), kSmaller);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
-        pressKeys(desk.dpy(), kToggle);
-        ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+        ASSERT_TRUE(desk.show());
+        ASSERT_TRUE(desk.resize(kBigger, height + row));
+        ASSERT_TRUE(desk.resize(kSmaller, height));
+        ASSERT_TRUE(desk.hide());
     }
     EXPECT_EQ(c.process.err(), message);
     XCloseDisplay(other);
@@ -340,11 +304,7 @@ TEST(Hotkeys, KeyFullHeldByAnotherClientIsReportedOnceOverManyShows) {
 // toggle acts, and the hide never lets the toggle's combination go;
 // without it, every size key on it applies, in order.
 TEST(Hotkeys, SeveralHotkeysOnOneKey) {
-    struct Case {
-        const char* name;
-        std::string resources;
-        bool toggles;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool> cases[] = {
         {"all four on Control+F5",
          "dropcon.toggleKey: Control+F5\ndropcon.keySmaller: Control+F5\ndropcon.keyBigger: Control+F5\n"
          "dropcon.keyFull: Control+F5\n",
@@ -352,36 +312,29 @@ TEST(Hotkeys, SeveralHotkeysOnOneKey) {
         {"the three size keys on Alt+F11",
          "dropcon.keySmaller: Alt+F11\ndropcon.keyBigger: Alt+F11\ndropcon.keyFull: Alt+F11\n", false},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        Scene desk({.resources = "dropcon.stepSize: 0\n" + k.resources});
+    for (const auto& [name, resources, toggles] : cases) {
+        SCOPED_TRACE(name);
+        Scene desk({.resources = "dropcon.stepSize: 0\n" + resources});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         Console& c = desk.c();
         const int height = c.terminal().height;
-        const auto shared =
-            desk.combo({k.toggles ? "Control_L" : "Alt_L"}, desk.key(k.toggles ? "F5" : "F11"));
+        const auto shared = desk.combo({toggles ? "Control_L" : "Alt_L"}, desk.key(toggles ? "F5" : "F11"));
         const auto toggle = desk.combo({"Control_L", "Alt_L"}, desk.key("y"));
         for (int cycle = 0; cycle < 3; ++cycle) {
-            if (k.toggles) {
-                pressCodes(desk.dpy(), shared);
-                ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
-                pressCodes(desk.dpy(), shared);
-                ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+            if (toggles) {
+                ASSERT_TRUE(desk.show(shared));
+                ASSERT_TRUE(desk.hide(shared));
                 EXPECT_EQ(c.terminal().height, height);
                 continue;
             }
             EXPECT_TRUE(desk.reachesTheProgram(shared, Mod1Mask));
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.shown(); }));
+            ASSERT_TRUE(desk.show(toggle));
             // Full-screen, a row more and a row less: the screen's height.
-            pressCodes(desk.dpy(), shared);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == desk.server.height(); }));
-            pressCodes(desk.dpy(), shared);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return c.terminal().height == height; }));
-            pressCodes(desk.dpy(), toggle);
-            ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return desk.hidden(); }));
+            ASSERT_TRUE(desk.resize(shared, desk.server.height()));
+            ASSERT_TRUE(desk.resize(shared, height));
+            ASSERT_TRUE(desk.hide(toggle));
         }
-        EXPECT_EQ(desk.a().presses(shared.back(), k.toggles ? ControlMask : Mod1Mask), k.toggles ? 0 : 3);
+        EXPECT_EQ(desk.a().presses(shared.back(), toggles ? ControlMask : Mod1Mask), toggles ? 0 : 3);
         EXPECT_EQ(c.process.err(), "");
     }
 }

@@ -33,9 +33,7 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
         SCOPED_TRACE(std::string("lock: ") + lock);
         if (*lock) pressKeys(dpy, {lock});
         XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }))
-            << "frame y " << c.frame().y << " focus " << focusOf(dpy);
+        ASSERT_TRUE(desk.show()) << desk.state();
         EXPECT_TRUE(isTopmost(dpy, c.frameWin));
         EXPECT_EQ(c.frame().x, 0);
         // The handle under the terminal shows the default grey70.
@@ -44,9 +42,7 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
         ASSERT_NE(handle, nullptr);
         EXPECT_EQ(XGetPixel(handle, 0, 0) & 0xffffff, 0xb3b3b3u);
         XDestroyImage(handle);
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }))
-            << "frame y " << c.frame().y << " focus " << focusOf(dpy);
+        ASSERT_TRUE(desk.hide()) << desk.state();
         if (*lock) pressKeys(dpy, {lock});
     }
     EXPECT_TRUE(c.process.running());
@@ -56,14 +52,13 @@ TEST(Toggle, ShowsWithTheFocusInTheTerminalAndHidesWithTheFocusBack) {
 TEST(Toggle, HidingLeavesTheFocusWhereTheUserPutItMeanwhile) {
     Scene desk({.resources = "dropcon.stepSize: 0\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
     Display* dpy = desk.dpy();
     Window elsewhere = makeFocusedWindow(dpy, 500, 500, 50, 50);
     XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
     ASSERT_TRUE(desk.show());
     XSetInputFocus(dpy, elsewhere, RevertToPointerRoot, CurrentTime);
     pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt(); }));
+    ASSERT_TRUE(waitUntil(dpy, [&] { return desk.c().hiddenAt(); }));
     EXPECT_EQ(focusOf(dpy), elsewhere);
 }
 
@@ -98,32 +93,16 @@ TEST(Toggle, AHeldToggleKeyTogglesOnceAndAHeldSizeKeyRepeats) {
 TEST(Slide, FramePassesThroughEveryStepOfTheAnimationDownAndUp) {
     Scene desk({.resources = "dropcon.aniDelay: 1\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    const int height = c.terminal().height;
-    Watcher watch(desk.server, c.frameWin);
-
-    pressKeys(desk.dpy(), kToggle);
-    const auto down = slide(height, true);
-    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= down.size(); }));
-    EXPECT_EQ(watch.ys(), down);
-
-    watch.events.clear();
-    pressKeys(desk.dpy(), kToggle);
-    const auto up = slide(height, false);
-    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= up.size(); }));
-    EXPECT_EQ(watch.ys(), up);
-    EXPECT_EQ(c.process.err(), "");
+    EXPECT_EQ(desk.slideFaults(true), "");
+    EXPECT_EQ(desk.c().process.err(), "");
 }
 
+// Other clients stand still: the server holds their round trips until the
+// slide is over.
 TEST(Slide, OtherClientsStandStillWhileTheConsoleComesDown) {
     Scene desk({.resources = "dropcon.aniDelay: 50\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    const int height = c.terminal().height;
-    EXPECT_EQ(toggleAndAwaitFirstMove(desk.server, c.frameWin), -(height + 3) + slideStepOf(height));
-    // The server holds this round trip until the slide is over.
-    EXPECT_GT(c.frame().y, -slideStepOf(height))
-        << "a request of another client ran in the middle of the slide";
+    EXPECT_EQ(desk.slideFaults(true), "");
 }
 
 // A stop signal (job control in the shell that started the console, a
@@ -159,38 +138,33 @@ TEST(Slide, StopSignalDuringTheGrabbedSlideWaitsUntilTheServerIsFree) {
     }
 }
 
-TEST(Slide, StepSizeZeroJumpsStraightToTheEnds) {
-    Scene desk({.resources = "dropcon.stepSize: 0\n"});
+namespace {
+
+// Without an animation the frame jumps straight to each end; once it is in
+// view the terminal is nudged by a pixel and back.
+void jumpsStraightToTheEnds(const std::string& stepSize) {
+    Scene desk({.resources = "dropcon.stepSize: " + stepSize + "\n"});
     ASSERT_TRUE(desk.ready());
     Console& c = desk.c();
     Watcher watch(desk.server, c.frameWin);
-    Watcher terminal(desk.server, c.termWin);
-    pressKeys(desk.dpy(), kToggle);
-    ASSERT_TRUE(waitUntil(desk.dpy(), [&] { return focusOf(desk.dpy()) == c.termWin; }));
-    // The terminal is nudged by a pixel and back once it is in view.
-    ASSERT_TRUE(terminal.waitUntil([&] { return terminal.count(ConfigureNotify) >= 2; }));
-    pressKeys(desk.dpy(), kToggle);
+    ASSERT_TRUE(desk.show()) << desk.state();
+    ASSERT_TRUE(desk.nudges->waitUntil([&] { return desk.nudges->count(ConfigureNotify) >= 2; }));
+    ASSERT_TRUE(desk.hide()) << desk.state();
     ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
-    EXPECT_EQ(watch.ys(), (std::vector<int>{0, c.frame().y}));
-    EXPECT_TRUE(c.hiddenAt());
-    int height = c.terminal().height;
+    const int height = c.terminal().height;
+    EXPECT_EQ(watch.ys(), (std::vector<int>{0, -(height + kHandle)}));
     std::vector<int> heights;
-    for (const XEvent& e : terminal.events)
+    for (const XEvent& e : desk.nudges->events)
         if (e.type == ConfigureNotify) heights.push_back(e.xconfigure.height);
     EXPECT_EQ(heights, (std::vector<int>{height - 1, height}));
-}
-
-TEST(Slide, NegativeStepSizeMeansNoAnimation) {
-    Scene desk({.resources = "dropcon.stepSize: -7\n"});
-    ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Watcher watch(desk.server, c.frameWin);
-    pressKeys(desk.dpy(), kToggle);
-    pressKeys(desk.dpy(), kToggle);
-    ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
-    EXPECT_EQ(watch.ys(), (std::vector<int>{0, -(c.terminal().height + 3)}));
     EXPECT_TRUE(c.process.running());
 }
+
+}  // namespace
+
+TEST(Slide, StepSizeZeroJumpsStraightToTheEnds) { jumpsStraightToTheEnds("0"); }
+
+TEST(Slide, NegativeStepSizeMeansNoAnimation) { jumpsStraightToTheEnds("-7"); }
 
 TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     Scene desk({.resources = "dropcon.stepSize: 1\ndropcon.aniDelay: 1\ndropcon.consoleHeight: 2\n"});
@@ -198,9 +172,6 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     Console& c = desk.c();
     Display* dpy = desk.dpy();
     const int row = c.rowHeight();
-    auto consistent = [&](int height) {
-        return c.terminal().height == height && c.frame().height == height + 3 && c.frame().y == 0;
-    };
 
     // While hidden the size keys do nothing: the console shows up at its old size.
     pressKeys(dpy, kBigger);
@@ -209,18 +180,18 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     EXPECT_EQ(c.terminal().height, 2 * row);
 
     pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(3 * row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(3 * row)) << c.terminal().height;
     pressKeys(dpy, kSmaller);
     pressKeys(dpy, kSmaller);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(row)) << c.terminal().height;
     pressKeys(dpy, kSmaller);
     pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(2 * row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(2 * row)) << c.terminal().height;
 
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(desk.server.height()); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(desk.server.height())) << c.terminal().height;
     pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(desk.server.height() + row); }));
+    ASSERT_TRUE(desk.sizedTo(desk.server.height() + row));
 
     // Full-screen stays across hide and show, and neither is animated.
     Watcher watch(desk.server, c.frameWin);
@@ -230,7 +201,7 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     EXPECT_EQ(watch.ys(), (std::vector<int>{-(desk.server.height() + row + 3), 0}));
 
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return consistent(2 * row); })) << c.terminal().height;
+    ASSERT_TRUE(desk.sizedTo(2 * row)) << c.terminal().height;
     EXPECT_EQ(c.process.err(), "");
 }
 
@@ -241,24 +212,13 @@ TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
     Display* dpy = desk.dpy();
     const int row = c.rowHeight();
     ASSERT_TRUE(desk.show());
-    const int before = c.terminal().height;
 
-    // The console grabs the pointer once it has read the press; motions
-    // before that are not its to see, so keep moving until it answers.
-    auto dragTo = [&](int y, int expected) {
-        int wiggle = 0;
-        return waitUntil(dpy, [&] {
-            movePointer(dpy, 300 + (wiggle++ & 1), y);
-            return c.terminal().height == expected;
-        });
-    };
-    movePointer(dpy, 300, before + 1);  // on the handle
-    button(dpy, 1, true);
+    desk.grabHandle(300);
     const int expected = 200 - 200 % row;
-    ASSERT_TRUE(dragTo(200, expected)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, 200, expected)) << c.terminal().height;
     movePointer(dpy, 300, row - 1);  // above the first row: ignored
-    ASSERT_TRUE(dragTo(2 * row + 1, 2 * row)) << c.terminal().height;
-    ASSERT_TRUE(dragTo(200, expected)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, 2 * row + 1, 2 * row)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, 200, expected)) << c.terminal().height;
     button(dpy, 1, false);
     movePointer(dpy, 300, 600);
     EXPECT_EQ(c.terminal().height, expected);
@@ -271,7 +231,7 @@ TEST(Drag, HandleSetsTheHeightInWholeRowsAbovePointer) {
     button(dpy, 4, true);
     button(dpy, 4, false);
     button(dpy, 3, true);
-    ASSERT_TRUE(dragTo(row, row)) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, row, row)) << c.terminal().height;
     button(dpy, 3, false);
 
     // A press that another client sends to the handle starts no drag: it
@@ -345,11 +305,6 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
         Console& c = desk.c();
         Display* dpy = desk.dpy();
         Framebuffer screen(shell.dir);
-        auto sizes = [&] {
-            return std::to_string(c.terminal().height) + " of " + std::to_string(c.rowHeight()) +
-                   " px rows, " + std::to_string(c.terminal().width) + " wide, frame " +
-                   std::to_string(c.frame().height);
-        };
         for (const Step& step : steps) {
             ASSERT_TRUE(!shown || c.shownAt() || desk.show());
             const int before = c.rowHeight(),
@@ -368,13 +323,13 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
                     if (e.type == ConfigureNotify && e.xconfigure.width != c.frame().width) return true;
                 }
                 return c.rowHeight() != before;
-            })) << sizes();
+            })) << desk.state();
             if (!shown) XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
             EXPECT_TRUE(waitUntil(dpy, [&] {
                 const int height = rowsAfter * c.rowHeight();
                 return c.terminal().height == height && c.terminal().width == c.frame().width &&
                        c.frame().height == height + kHandle && (shown ? c.shownAt() : c.hiddenAt());
-            })) << sizes();
+            })) << desk.state();
 
             // Shown, with the handle in view under the terminal, the size
             // keys and a short drag step by the row height.
@@ -382,15 +337,9 @@ TEST(FollowTerminal, FontChangesAndResizesOfItsOwnKeepTheConsoleWhole) {
             const int r = c.rowHeight(), height = c.terminal().height;
             EXPECT_TRUE(waitUntil(dpy, [&] { return screen.pixel(10, height + 1) == kHandleColour; }));
             pressKeys(dpy, kBigger);
-            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().height == height + r + kHandle; })) << sizes();
-            movePointer(dpy, 300, height + r + 1);
-            button(dpy, 1, true);
-            int wiggle = 0;
-            EXPECT_TRUE(waitUntil(dpy, [&] {
-                movePointer(dpy, 300 + (wiggle++ & 1), height + 3 * r - 1);
-                return c.terminal().height == height + 2 * r;
-            })) << sizes();
-            button(dpy, 1, false);
+            EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().height == height + r + kHandle; }))
+                << desk.state();
+            EXPECT_TRUE(desk.drag(300, height + 3 * r - 1, height + 2 * r)) << desk.state();
             EXPECT_EQ(c.frame().height, height + 2 * r + kHandle);
             ASSERT_TRUE(shown || desk.hide());
         }

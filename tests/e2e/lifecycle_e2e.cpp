@@ -27,6 +27,47 @@ int framesOn(Display* dpy) {
     return frames;
 }
 
+// The shown console's terminal ends, by an exit typed in its shell or
+// SIGKILL. Without restart the program ends with status 0 and the focus
+// back. With restart, after a size key, a new terminal comes at the height
+// the console had, with the focus, and is driven like the first one.
+void terminalEndsWhileShown(bool sigkill, bool restart, const std::string& resources = "") {
+    Scene desk(
+        {.resources = "dropcon.stepSize: 0\ndropcon.restart: " + std::to_string(restart) + "\n" + resources});
+    ASSERT_TRUE(desk.ready()) << desk.c().process.err();
+    Console& c = desk.c();
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(desk.show()) << desk.state();
+    if (restart) {
+        ASSERT_TRUE(desk.resize(kBigger, c.terminal().height + c.rowHeight())) << desk.state();
+    }
+    const int height = c.terminal().height;
+    const pid_t terminal = netWmPid(dpy, c.termWin);
+    ASSERT_GT(terminal, 0) << "the terminal should name its process in _NET_WM_PID";
+    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
+    if (sigkill) {
+        ASSERT_EQ(kill(terminal, SIGKILL), 0);
+    } else {
+        typeText(dpy, "exit\n");
+    }
+    if (!restart) {
+        EXPECT_EQ(c.process.waitExit(15000), 0);
+        EXPECT_EQ(focusOf(dpy), desk.app());
+        EXPECT_EQ(c.process.err(), "");
+        return;
+    }
+    // The old window goes, a new one is mapped in its place (it may even
+    // get the same id).
+    ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }, 20000));
+    ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shown() && geometryOf(dpy, desk.term()).height == height; }))
+        << "height " << geometryOf(dpy, desk.term()).height << ", " << desk.state();
+    EXPECT_NE(netWmPid(dpy, desk.term()), terminal);
+    EXPECT_EQ(c.frame().height, height + 3);
+    ASSERT_TRUE(desk.hide()) << desk.state();
+    EXPECT_TRUE(c.process.running());
+    EXPECT_EQ(c.process.err(), "");
+}
+
 }  // namespace
 
 // Wherever the console is when it is told to end, it ends with status 0,
@@ -42,22 +83,18 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
         const char* name;
         int signal;
         Where where;
-        std::string resources;
         std::vector<std::string> args = {};
+        std::string resources = "dropcon.stepSize: 0\n";
     } cases[] = {
-        {"SIGTERM while hidden", SIGTERM, kHidden, "dropcon.stepSize: 0\n"},
-        {"SIGTERM while shown", SIGTERM, kShown, "dropcon.stepSize: 0\n"},
-        {"SIGTERM during the slide down", SIGTERM, kSliding, "dropcon.aniDelay: 5000\n"},
-        {"SIGTERM during a drag", SIGTERM, kDragging, "dropcon.stepSize: 0\n"},
-        {"SIGTERM while waiting for the window", SIGTERM, kStarting, "dropcon.term: " + dir + "/slowterm\n"},
-        {"SIGINT while shown", SIGINT, kShown, "dropcon.stepSize: 0\n"},
-        {"SIGHUP while hidden", SIGHUP, kHidden, "dropcon.stepSize: 0\n"},
-        {"SIGTERM while shown, urxvt", SIGTERM, kShown, "dropcon.stepSize: 0\ndropcon.term: urxvt\n"},
-        {"SIGTERM, a terminal that does not close when asked",
-         SIGTERM,
-         kShown,
-         "dropcon.stepSize: 0\n",
-         {"-e", dir + "/stubborn"}},
+        {"SIGTERM while hidden", SIGTERM, kHidden},
+        {"SIGTERM while shown", SIGTERM, kShown},
+        {"SIGTERM during the slide down", SIGTERM, kSliding, {}, "dropcon.aniDelay: 5000\n"},
+        {"SIGTERM during a drag", SIGTERM, kDragging},
+        {"SIGTERM while awaiting the window", SIGTERM, kStarting, {}, "dropcon.term: " + dir + "/slowterm\n"},
+        {"SIGINT while shown", SIGINT, kShown},
+        {"SIGHUP while hidden", SIGHUP, kHidden},
+        {"SIGTERM while shown, urxvt", SIGTERM, kShown, {}, "dropcon.stepSize: 0\ndropcon.term: urxvt\n"},
+        {"SIGTERM, a terminal that does not close when asked", SIGTERM, kShown, {"-e", dir + "/stubborn"}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -74,8 +111,7 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
             ASSERT_GT(terminal, 0) << "the terminal should name its process in _NET_WM_PID";
         }
         if (k.where == kShown || k.where == kDragging) {
-            pressKeys(dpy, kToggle);
-            ASSERT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
+            ASSERT_TRUE(desk.show());
         }
         std::unique_ptr<Watcher> slide;  // kept open while the slide is under way
         if (k.where == kSliding) {
@@ -83,8 +119,7 @@ TEST(Ending, OnSignalTheTerminalAndItsShellGoAndTheFocusComesBack) {
             toggleAndAwaitFirstMove(desk.server, *slide, c.frame().y);
         }
         if (k.where == kDragging) {
-            movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
-            button(dpy, 1, true);
+            desk.grabHandle(50);
             ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
         }
         // The terminal, its shell and whatever the console started.
@@ -176,45 +211,40 @@ TEST(Ending, ConsoleStartedWithSignalsBlockedStillAnswersThem) {
 TEST(OneConsole, SecondStartUnderTheSameNameStopsUnderAnotherNameRuns) {
     const std::string dir = tempDir();
     ASSERT_EQ(symlink(dropconBinary().c_str(), (dir + "/quake").c_str()), 0);
-    struct Case {
-        const char* name;
-        std::string argv0;
-        bool killFirstOutright, runs;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool, bool> cases[] = {
         {"same name", "", false, false},
         {"a link's name", dir + "/quake", false, true},
         {"same name after the first was killed with SIGKILL", "", true, true},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, argv0, killFirstOutright, runs] : cases) {
+        SCOPED_TRACE(name);
         Scene desk({.resources =
                         "dropcon.stepSize: 0\nquake.toggleKey: Control+F12\nquake.keySmaller: Control+F9\n"
                         "quake.keyBigger: Control+F10\nquake.keyFull: Control+F11\n"});
         Display* dpy = desk.dpy();
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
-        if (k.killFirstOutright) {
+        if (killFirstOutright) {
             kill(desk.c().process.pid(), SIGKILL);
             desk.c().process.waitExit(5000);
             ASSERT_TRUE(waitUntil(dpy, [&] { return framesOn(dpy) == 0; }));
         }
         const size_t windowsBefore = childrenOf(dpy, desk.server.root()).size();
-        Console second(desk.server, {}, k.argv0);
-        if (!k.runs) {
+        Console second(desk.server, {}, argv0);
+        if (!runs) {
             EXPECT_EQ(second.process.waitExit(10000), 1);
             EXPECT_EQ(second.process.err(), "dropcon: already running on " + desk.server.name() + "\n");
             EXPECT_EQ(childrenOf(dpy, desk.server.root()).size(), windowsBefore) << "a window was left";
             EXPECT_EQ(framesOn(dpy), 1);
         } else {
             EXPECT_TRUE(waitUntil(
-                dpy, [&] { return framesOn(dpy) == (k.killFirstOutright ? 1 : 2); }, 15000))
+                dpy, [&] { return framesOn(dpy) == (killFirstOutright ? 1 : 2); }, 15000))
                 << second.process.err();
             EXPECT_TRUE(second.process.running()) << second.process.err();
             EXPECT_EQ(second.process.err(), "");
         }
-        if (k.killFirstOutright) continue;
+        if (killFirstOutright) continue;
         // The first one is undisturbed: its key still shows it.
-        pressKeys(dpy, kToggle);
-        EXPECT_TRUE(waitUntil(dpy, [&] { return desk.shown(); }));
+        EXPECT_TRUE(desk.show());
         EXPECT_TRUE(desk.c().process.running());
     }
 }
@@ -228,22 +258,18 @@ TEST(OneConsole, TheNextConsoleGetsTheClaimAndTheKeys) {
     // Run in the terminal, it ignores the hang-up: the terminal takes its time to close.
     writeFile(dir + "/nohup-shell", "#!/bin/sh\ntrap '' HUP\nexec sh\n", true);
     const std::string claim = "_DROPCON_S0_dropcon";
-    struct Case {
-        const char* name;
-        bool taken;
-        const char* said;
-    } cases[] = {
+    const std::tuple<const char*, bool, const char*> cases[] = {
         {"a second console started as soon as the first, ended by SIGTERM, lets its claim go", false, ""},
         {"another client takes the claim", true, "dropcon: another client took over the one-console claim\n"},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, taken, said] : cases) {
+        SCOPED_TRACE(name);
         Scene desk({.resources = "dropcon.stepSize: 0\n", .args = {"-e", dir + "/nohup-shell"}});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         Console& first = desk.c();
         Display* dpy = desk.dpy();
         ASSERT_TRUE(desk.show());
-        if (k.taken) {
+        if (taken) {
             Display* taker = desk.server.connect();
             const Window owner = XCreateSimpleWindow(taker, desk.server.root(), 0, 0, 1, 1, 0, 0, 0);
             XSetSelectionOwner(taker, XInternAtom(taker, claim.c_str(), False), owner, CurrentTime);
@@ -262,7 +288,7 @@ TEST(OneConsole, TheNextConsoleGetsTheClaimAndTheKeys) {
         EXPECT_TRUE(waitUntil(dpy, [&] { return second.shownAt() && focusOf(dpy) == second.termWin; }))
             << second.process.err();
         EXPECT_EQ(first.process.waitExit(5000), 0);
-        EXPECT_EQ(first.process.err(), k.said);
+        EXPECT_EQ(first.process.err(), said);
         EXPECT_EQ(second.process.err(), "");
         EXPECT_EQ(framesOn(dpy), 1);
     }
@@ -319,34 +345,31 @@ TEST(Launch, TerminalThatFailsIsGivenUpOnWithItsStatusAndNothingIsLeft) {
     // A wrapper that starts the terminal (one that shows no window) in the
     // background and exits well.
     writeFile(dir + "/wrapper", "#!/bin/sh\nsleep 60 &\necho $! > " + dir + "/started\n", true);
-    struct Case {
-        std::string term, printed, ending;
-        int deadlineMs;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string, int> cases[] = {
         {dir + "/usageterm", "usage: usageterm [options]\n", " (exit status 2)\n", 5000},
         {"nosuchterm", "nosuchterm: not found\n", " (exit status 127)\n", 5000},
         {dir + "/windowless", "", "\n", 20000},
         {dir + "/wrapper", "", " (exit status 0)\n", 20000},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.term);
+    for (const auto& [term, printed, ending, deadlineMs] : cases) {
+        SCOPED_TRACE(term);
         XServer server;
-        server.setResources("dropcon.term: " + k.term + "\n");
+        server.setResources("dropcon.term: " + term + "\n");
         Console c(server);
         std::vector<pid_t> started;
         waitUntil(
             server.dpy(),
             [&] { return !(started = descendantsOf(c.process.pid())).empty() || !c.process.running(); },
             2000);
-        EXPECT_EQ(c.process.waitExit(k.deadlineMs), 1);
+        EXPECT_EQ(c.process.waitExit(deadlineMs), 1);
         const std::string err = c.process.err();
         // What the terminal printed, then the message as the last line.
-        const std::string line = "dropcon: terminal did not start: " + k.term + " -b 0 -into ";
+        const std::string line = "dropcon: terminal did not start: " + term + " -b 0 -into ";
         const size_t at = err.rfind(line);
         ASSERT_NE(at, std::string::npos) << err;
         EXPECT_TRUE(at == 0 || err[at - 1] == '\n') << err;
-        EXPECT_TRUE(err.ends_with(" -name dropcon &" + k.ending)) << err;
-        EXPECT_NE(err.substr(0, at).find(k.printed), std::string::npos) << err;
+        EXPECT_TRUE(err.ends_with(" -name dropcon &" + ending)) << err;
+        EXPECT_NE(err.substr(0, at).find(printed), std::string::npos) << err;
         // What the wrapper started in the background is no longer below it.
         if (pid_t pid = std::atoi(readFile(dir + "/started").c_str())) started.push_back(pid);
         EXPECT_TRUE(waitUntil(
@@ -365,11 +388,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
     Display* dpy = desk.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     enum During { kNothing, kSlide, kDrag };
-    struct Step {
-        const char* name;
-        During during;
-        bool shownAfter;
-    } steps[] = {
+    const std::tuple<const char*, During, bool> steps[] = {
         {"signal shows", kNothing, true},
         {"signal during the slide up shows after it", kSlide, true},
         {"signal hides", kNothing, false},
@@ -378,23 +397,22 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
         {"signal during a drag hides after the release", kDrag, false},
     };
     bool shown = false;
-    for (const Step& k : steps) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, during, shownAfter] : steps) {
+        SCOPED_TRACE(name);
         Watcher watch(desk.server, c.frameWin);
-        if (k.during == kSlide) {
+        if (during == kSlide) {
             toggleAndAwaitFirstMove(desk.server, watch, c.frame().y);
             shown = !shown;
         }
-        if (k.during == kDrag) {
-            movePointer(dpy, 50, c.terminal().height + 1);  // on the handle
-            button(dpy, 1, true);
+        if (during == kDrag) {
+            desk.grabHandle(50);
             ASSERT_TRUE(waitUntil(dpy, [&] { return pointerGrabbed(dpy); }));
             movePointer(dpy, 50, c.terminal().height + 2 * c.rowHeight());
         }
         ASSERT_EQ(kill(c.process.pid(), SIGUSR1), 0);
         shown = !shown;
-        ASSERT_EQ(shown, k.shownAfter);
-        if (k.during == kDrag) {
+        ASSERT_EQ(shown, shownAfter);
+        if (during == kDrag) {
             // Still dragging: the signal waits for the release.
             movePointer(dpy, 50, c.terminal().height + 4 * c.rowHeight());
             EXPECT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && pointerGrabbed(dpy); }));
@@ -403,7 +421,7 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
         EXPECT_TRUE(waitUntil(dpy, [&] { return shown ? desk.shown() : desk.hidden(); }))
             << "frame at y " << c.frame().y << ", focus " << focusOf(dpy) << " app " << desk.app()
             << " terminal " << c.termWin;
-        if (k.during == kSlide) {
+        if (during == kSlide) {
             watch.pump();
             const int end = shown ? c.frame().y - c.frame().height : 0;
             std::vector<int> ys = watch.ys();
@@ -414,71 +432,33 @@ TEST(ToggleBySignal, ShowsAndHidesWithTheFocusAlsoDuringASlideOrADrag) {
     EXPECT_EQ(c.process.err(), "");
 }
 
-TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) {
-    Scene desk({.resources = "dropcon.stepSize: 0\n"});
-    ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Display* dpy = desk.dpy();
-    ASSERT_TRUE(desk.show());
-    typeText(dpy, "exit\n");
-    EXPECT_EQ(c.process.waitExit(15000), 0);
-    EXPECT_EQ(focusOf(dpy), desk.app());
-    EXPECT_EQ(c.process.err(), "");
-}
+TEST(TerminalEnds, ExitInTheShellEndsTheProgramWithTheFocusBack) { terminalEndsWhileShown(false, false); }
 
 TEST(TerminalEnds, TerminalEndingWhileHiddenLeavesTheFocusWhereTheUserPutIt) {
     Scene desk({.resources = "dropcon.stepSize: 0\n"});
     ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Display* dpy = desk.dpy();
     ASSERT_TRUE(desk.show());
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }));
-    Window later = makeFocusedWindow(dpy, 500, 500, 50, 50);
-    c.killTerminal();
-    EXPECT_EQ(c.process.waitExit(15000), 0);
-    EXPECT_EQ(focusOf(dpy), later);
+    ASSERT_TRUE(desk.hide());
+    Window later = makeFocusedWindow(desk.dpy(), 500, 500, 50, 50);
+    desk.c().killTerminal();
+    EXPECT_EQ(desk.c().process.waitExit(15000), 0);
+    EXPECT_EQ(focusOf(desk.dpy()), later);
 }
 
 TEST(TerminalEnds, WithRestartANewTerminalComesAtTheSameHeightWithTheFocus) {
-    Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: 1\ndropcon.consoleHeight: 6\n"});
-    ASSERT_TRUE(desk.ready());
-    Console& c = desk.c();
-    Display* dpy = desk.dpy();
-    ASSERT_TRUE(desk.show());
-    pressKeys(dpy, kBigger);
-    const int row = c.rowHeight();
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 7 * row; }));
-
-    Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
-    typeText(dpy, "exit\n");
-    // The old window goes, a new one is mapped in its place (it may even
-    // get the same id).
-    ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
-    Window fresh = c.currentTerminal();
-    ASSERT_TRUE(waitUntil(dpy,
-                          [&] {
-                              fresh = c.currentTerminal();
-                              return geometryOf(dpy, fresh).height == 7 * row && focusOf(dpy) == fresh;
-                          }))
-        << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
-    EXPECT_TRUE(c.shownAt());
-    EXPECT_TRUE(c.process.running());
-    EXPECT_EQ(c.process.err(), "");
+    terminalEndsWhileShown(false, true, "dropcon.consoleHeight: 6\n");
 }
 
 TEST(TerminalEnds, TerminalRelaunchedWhileHiddenLeavesTheFocusAlone) {
     Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: 1\n"});
     ASSERT_TRUE(desk.ready());
     Console& c = desk.c();
-    Display* dpy = desk.dpy();
     Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
     c.killTerminal();  // the terminal dies out of sight
     ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }));
     ASSERT_TRUE(c.ready());
-    EXPECT_EQ(focusOf(dpy), desk.app());
-    pressKeys(dpy, kToggle);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.currentTerminal(); }));
+    EXPECT_EQ(focusOf(desk.dpy()), desk.app());
+    ASSERT_TRUE(desk.show());
     EXPECT_TRUE(c.process.running());
 }
 
@@ -503,41 +483,8 @@ TEST(TerminalEnds, TerminalThatKeepsDyingAtOnceIsGivenUpOn) {
 }
 
 TEST(KilledTerminal, SigkillIsTheTerminalEndingWithAndWithoutRestart) {
-    for (int restart : {0, 1}) {
+    for (bool restart : {false, true}) {
         SCOPED_TRACE("restart " + std::to_string(restart));
-        Scene desk({.resources = "dropcon.stepSize: 0\ndropcon.restart: " + std::to_string(restart) + "\n"});
-        ASSERT_TRUE(desk.ready()) << desk.c().process.err();
-        Console& c = desk.c();
-        Display* dpy = desk.dpy();
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.shownAt() && focusOf(dpy) == c.termWin; }));
-        const int height = c.terminal().height;
-        pid_t terminalPid = netWmPid(dpy, c.termWin);
-        ASSERT_GT(terminalPid, 0) << "the terminal should name its process in _NET_WM_PID";
-        Watcher children(desk.server, c.frameWin, SubstructureNotifyMask);
-
-        ASSERT_EQ(kill(terminalPid, SIGKILL), 0);
-        if (restart == 0) {
-            EXPECT_EQ(c.process.waitExit(15000), 0);
-            EXPECT_EQ(focusOf(dpy), desk.app());
-            EXPECT_EQ(c.process.err(), "");
-            continue;
-        }
-        ASSERT_TRUE(children.waitUntil([&] { return children.relaunchSeen(); }, 20000));
-        Window fresh = None;
-        ASSERT_TRUE(waitUntil(dpy,
-                              [&] {
-                                  fresh = c.currentTerminal();
-                                  return geometryOf(dpy, fresh).height == height && focusOf(dpy) == fresh;
-                              }))
-            << "height " << geometryOf(dpy, fresh).height << " focus " << focusOf(dpy);
-        EXPECT_NE(netWmPid(dpy, fresh), terminalPid);
-        EXPECT_TRUE(c.shownAt());
-        EXPECT_EQ(c.frame().height, height + 3);
-        // And the new terminal is driven like the first one.
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy, [&] { return c.hiddenAt() && focusOf(dpy) == desk.app(); }));
-        EXPECT_TRUE(c.process.running());
-        EXPECT_EQ(c.process.err(), "");
+        terminalEndsWhileShown(true, restart);
     }
 }

@@ -34,7 +34,7 @@ Setup heads(int width, int height, const std::vector<MonitorSpec>& monitors, con
 
 // Toggles and waits until the frame is at (x, y) with the focus in the
 // terminal (unless a window manager may still be moving the focus after
-// the pointer), or parked.
+// the pointer).
 bool showAt(Scene& s, int x, int y) {
     pressKeys(s.dpy(), kToggle);
     return waitUntil(s.dpy(), [&] {
@@ -43,9 +43,13 @@ bool showAt(Scene& s, int x, int y) {
     });
 }
 
-bool hide(Scene& s) {
-    pressKeys(s.dpy(), kToggle);
-    return waitUntil(s.dpy(), [&] { return s.c().hiddenAt(); });
+// The same with the pointer moved to (at.x, at.y) first, on the monitor it comes down on.
+struct Point {
+    int x, y;
+};
+bool showAt(Scene& s, Point at, int x, int y) {
+    movePointer(s.dpy(), at.x, at.y);
+    return showAt(s, x, y);
 }
 
 std::vector<int> shifted(std::vector<int> ys, int by, int last) {
@@ -68,51 +72,48 @@ std::vector<int> positions(const Watcher& watch, int parked) {
 TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
     struct Row {
         const char* what;
-        int screenWidth, screenHeight;
-        std::vector<MonitorSpec> monitors;
         std::string resources;
         int pointerX, pointerY;
         int x, y, width;  // where the console comes down
-        bool slides;
-        std::string err;
         // When set, the terminal's height is the whole rows (one at least)
         // that fit into this many pixels with the handle.
         int rowsIn = 0;
+        std::vector<MonitorSpec> monitors = kSideBySide;
+        int screenWidth = 3200, screenHeight = 1080;
+        bool slides = true;
+        std::string err;  // on the standard error
     };
     const std::string missing = "dropcon: monitor: no monitor named \"DP-9\", using the primary one\n";
     const std::string kShares =
         "dropcon.xOffset: 25%\ndropcon.screenWidth: 50%\ndropcon.consoleHeight: 50%\n";
     const std::string kCentred = "dropcon.xOffset: 10%\ndropcon.screenWidth: 80%\n";
     const Row rows[] = {
-        {"pointer on A", 3200, 1080, kSideBySide, "", 500, 500, 0, 0, 1920, true, ""},
-        {"pointer on B", 3200, 1080, kSideBySide, "", 2500, 500, 1920, 0, 1280, true, ""},
-        {"B lower: its top", 3200, 1080, kBLower, "", 2500, 500, 1920, 56, 1280, true, ""},
-        {"pointer in the strip above B: primary", 3200, 1080, kBLower, "", 2500, 20, 0, 0, 1920, true, ""},
-        {"monitor B, pointer on A", 3200, 1080, kSideBySide, "dropcon.monitor: B\n", 500, 500, 1920, 0, 1280,
-         true, ""},
-        {"monitor primary, pointer on B", 3200, 1080, kSideBySide, "dropcon.monitor: primary\n", 2500, 500, 0,
-         0, 1920, true, ""},
-        {"unknown name: primary and a warning", 3200, 1080, kSideBySide, "dropcon.monitor: DP-9\n", 2500, 500,
-         0, 0, 1920, true, missing},
-        {"xOffset and screenWidth: whole-screen coordinates", 3200, 1080, kSideBySide,
-         "dropcon.xOffset: 1920\ndropcon.screenWidth: 1280\n", 500, 500, 1920, 0, 1280, true, ""},
-        {"xOffset alone: the screen's width", 3200, 1080, kSideBySide, "dropcon.xOffset: 40\n", 2500, 500, 40,
-         0, 3200, true, ""},
-        {"xOffset and screenWidth on the pointer's monitor", 3200, 1080, kSideBySide,
-         "dropcon.monitor: pointer\ndropcon.xOffset: 10\ndropcon.screenWidth: 600\n", 2500, 500, 1930, 0, 600,
-         true, ""},
-        {"stacked, pointer on the upper", 1920, 2160, kStacked, "", 500, 500, 0, 0, 1920, true, ""},
-        {"stacked, pointer on the lower: no slide across the upper", 1920, 2160, kStacked, "", 500, 1500, 0,
-         1080, 1920, false, ""},
-        {"one monitor", 1280, 900, {}, "", 700, 500, 0, 0, 1280, true, ""},
+        {"pointer on A", "", 500, 500, 0, 0, 1920},
+        {"pointer on B", "", 2500, 500, 1920, 0, 1280},
+        {"B lower: its top", "", 2500, 500, 1920, 56, 1280, 0, kBLower},
+        {"pointer in the strip above B: primary", "", 2500, 20, 0, 0, 1920, 0, kBLower},
+        {"monitor B, pointer on A", "dropcon.monitor: B\n", 500, 500, 1920, 0, 1280},
+        {"monitor primary, pointer on B", "dropcon.monitor: primary\n", 2500, 500, 0, 0, 1920},
+        {"unknown name: primary and a warning", "dropcon.monitor: DP-9\n", 2500, 500, 0, 0, 1920, 0,
+         kSideBySide, 3200, 1080, true, missing},
+        {"xOffset and screenWidth: whole-screen coordinates",
+         "dropcon.xOffset: 1920\ndropcon.screenWidth: 1280\n", 500, 500, 1920, 0, 1280},
+        {"xOffset alone: the screen's width", "dropcon.xOffset: 40\n", 2500, 500, 40, 0, 3200},
+        {"xOffset and screenWidth on the pointer's monitor",
+         "dropcon.monitor: pointer\ndropcon.xOffset: 10\ndropcon.screenWidth: 600\n", 2500, 500, 1930, 0,
+         600},
+        {"stacked, pointer on the upper", "", 500, 500, 0, 0, 1920, 0, kStacked, 1920, 2160},
+        {"stacked, pointer on the lower: no slide across the upper", "", 500, 1500, 0, 1080, 1920, 0,
+         kStacked, 1920, 2160, false},
+        {"one monitor", "", 700, 500, 0, 0, 1280, 0, {}, 1280, 900},
         // Shares of the monitor it comes down on, which keep it on a monitor.
-        {"shares of A", 3200, 1080, kSideBySide, kShares, 500, 500, 480, 0, 960, true, "", 540},
-        {"shares of B", 3200, 1080, kSideBySide, kShares, 2500, 500, 2240, 0, 640, true, "", 512},
-        {"centred on A", 3200, 1080, kSideBySide, kCentred, 500, 500, 192, 0, 1536, true, ""},
-        {"centred on B", 3200, 1080, kSideBySide, kCentred, 2500, 500, 2048, 0, 1024, true, ""},
-        {"percentages out of range: clamped", 3200, 1080, kSideBySide,
+        {"shares of A", kShares, 500, 500, 480, 0, 960, 540},
+        {"shares of B", kShares, 2500, 500, 2240, 0, 640, 512},
+        {"centred on A", kCentred, 500, 500, 192, 0, 1536},
+        {"centred on B", kCentred, 2500, 500, 2048, 0, 1024},
+        {"percentages out of range: clamped",
          "dropcon.xOffset: -5%\ndropcon.screenWidth: 250%\ndropcon.consoleHeight: 150%\n", 2500, 500, 1920, 0,
-         1280, true, "", 1024},
+         1280, 1024},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -141,7 +142,7 @@ TEST(Monitors, ConsoleComesDownOnTheMonitorTheSettingsAndThePointerChoose) {
         }
 
         watch.events.clear();
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         std::vector<int> up =
             row.slides ? shifted(slideMoves(height, false), row.y, parked) : std::vector<int>{parked};
         ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= up.size(); }));
@@ -202,17 +203,15 @@ TEST(Monitors, BelowThePanelsAtTheTopOfItsMonitor) {
         // Full screen is the room below the panels.
         const int room = row.on.y + row.on.height - row.top;
         pressKeys(dpy, kFull);
-        EXPECT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == room && c.frame().y == row.top; }))
-            << c.terminal().height;
-        pressKeys(dpy, kFull);
-        EXPECT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == height; })) << c.terminal().height;
+        EXPECT_TRUE(s.sizedTo(room, row.top)) << c.terminal().height;
+        EXPECT_TRUE(s.resize(kFull, height)) << c.terminal().height;
 
         // A panel's strut removed while the console is shown: up to its monitor's top.
         if (!panels.empty()) {
             for (Window panel : panels) setStrut(dpy, panel, 0, 0, 0);
             EXPECT_TRUE(waitUntil(dpy, [&] { return c.frame().y == row.on.y; })) << c.frame().y;
         }
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         EXPECT_EQ(c.process.err(), "");
         EXPECT_TRUE(c.process.running());
     }
@@ -225,93 +224,62 @@ TEST(Monitors, FullScreenDragAndTheChosenHeightFitTheMonitor) {
     ASSERT_TRUE(c.ready()) << c.process.err();
     const int row = c.rowHeight();
     const int first = c.terminal().height;
-    auto heightIs = [&](int height, int top) {
-        return waitUntil(dpy, [&] {
-            return c.terminal().height == height && c.frame().height == height + 3 && c.frame().y == top;
-        });
-    };
-    // Drags the handle to y with the button held; the console grabs the
-    // pointer once it has read the press, so keep moving until it answers.
-    auto drag = [&](int x, int y, int expected) {
-        movePointer(dpy, x, c.frame().y + c.terminal().height + 1);  // on the handle
-        button(dpy, 1, true);
-        int wiggle = 0;
-        bool done = waitUntil(dpy, [&] {
-            movePointer(dpy, x + (wiggle++ & 1), y);
-            return c.terminal().height == expected;
-        });
-        button(dpy, 1, false);
-        return done;
-    };
 
     // Full screen on B is B's height, and back.
-    movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(showAt(s, 1920, 56));
+    ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(1024, 56)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(1024, 56)) << c.terminal().height;
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(first, 56)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(first, 56)) << c.terminal().height;
 
     // A drag on B measures the pointer from B's top.
-    ASSERT_TRUE(drag(2500, 56 + 200, 200 - 200 % row)) << c.terminal().height;
+    ASSERT_TRUE(s.drag(2500, 56 + 200, 200 - 200 % row)) << c.terminal().height;
     EXPECT_EQ(c.frame().y, 56);
 
     // A height chosen on A that B cannot show is fitted to B in whole rows,
     // handle and all, and comes back on A.
-    ASSERT_TRUE(hide(s));
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 0, 0));
+    ASSERT_TRUE(s.hide());
+    ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
     const int tall = 1075 - 1075 % row;
     ASSERT_GT(tall + 3, 1024);
-    ASSERT_TRUE(drag(500, 1075, tall)) << c.terminal().height;
-    ASSERT_TRUE(hide(s));
-    movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(showAt(s, 1920, 56));
+    ASSERT_TRUE(s.drag(500, 1075, tall)) << c.terminal().height;
+    ASSERT_TRUE(s.hide());
+    ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     EXPECT_EQ(c.terminal().height, 1021 - 1021 % row);
-    ASSERT_TRUE(hide(s));
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 0, 0));
+    ASSERT_TRUE(s.hide());
+    ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
     EXPECT_EQ(c.terminal().height, tall);
 
     // Full screen follows the monitor the console comes down on; keyFull
     // gives the chosen height back, fitted to where it is.
-    ASSERT_TRUE(hide(s));
-    movePointer(dpy, 2500, 600);
-    ASSERT_TRUE(showAt(s, 1920, 56));
+    ASSERT_TRUE(s.hide());
+    ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56));
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(1024, 56)) << c.terminal().height;
-    ASSERT_TRUE(hide(s));
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 0, 0));
-    ASSERT_TRUE(heightIs(1080, 0)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(1024, 56)) << c.terminal().height;
+    ASSERT_TRUE(s.hide());
+    ASSERT_TRUE(showAt(s, {500, 500}, 0, 0));
+    ASSERT_TRUE(s.sizedTo(1080, 0)) << c.terminal().height;
     pressKeys(dpy, kFull);
-    ASSERT_TRUE(heightIs(tall, 0)) << c.terminal().height;
+    ASSERT_TRUE(s.sizedTo(tall, 0)) << c.terminal().height;
     EXPECT_EQ(c.process.err(), "");
 }
 
 TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
-    struct Row {
-        const char* what;
-        std::string resources;
-        bool shown;
-        int widthBefore, xBefore;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, std::string, bool, int, int> rows[] = {
         {"on B while shown: moves to A", "", true, 1280, 1920},
         {"on B while hidden: out of sight, on A at the next show", "", false, 1280, 1920},
         {"whole screen while shown: the width follows", "dropcon.monitor: screen\n", true, 3200, 0},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\n" + row.resources));
+    for (const auto& [what, resources, shown, widthBefore, xBefore] : rows) {
+        SCOPED_TRACE(what);
+        Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\n" + resources));
         Console& c = s.c();
         Display* dpy = s.dpy();
         ASSERT_TRUE(c.ready()) << c.process.err();
-        movePointer(dpy, 2500, 500);
-        ASSERT_TRUE(showAt(s, row.xBefore, 0));
-        EXPECT_EQ(c.frame().width, row.widthBefore);
-        if (!row.shown) {
-            ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(showAt(s, {2500, 500}, xBefore, 0));
+        EXPECT_EQ(c.frame().width, widthBefore);
+        if (!shown) {
+            ASSERT_TRUE(s.hide());
         }
 
         deleteMonitor(s.server, "B");
@@ -320,7 +288,7 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
             Geometry f = c.frame();
             return f.x == 0 && f.y == 0 && f.width == 1920 && c.terminal().width == 1920;
         };
-        if (row.shown) {
+        if (shown) {
             ASSERT_TRUE(waitUntil(dpy, onA)) << c.frame().x << " " << c.frame().width;
         } else {
             XSync(dpy, False);
@@ -329,7 +297,7 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
             EXPECT_TRUE(onA());
         }
         EXPECT_EQ(focusOf(dpy), c.termWin);
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         EXPECT_EQ(c.process.err(), "");
         EXPECT_TRUE(c.process.running());
     }
@@ -338,26 +306,24 @@ TEST(Monitors, RemovedMonitorAndShrunkScreenWhileShownOrHidden) {
 TEST(Monitors, NamedMonitorThatComesAndGoes) {
     Scene s(heads(3200, 1080, kSideBySide, "dropcon.stepSize: 0\ndropcon.monitor: B\n"));
     Console& c = s.c();
-    Display* dpy = s.dpy();
     ASSERT_TRUE(c.ready()) << c.process.err();
     const std::string missing = "dropcon: monitor: no monitor named \"B\", using the primary one\n";
-    movePointer(dpy, 500, 500);
-    ASSERT_TRUE(showAt(s, 1920, 0));
+    ASSERT_TRUE(showAt(s, {500, 500}, 1920, 0));
     // Gone while shown: to the primary one at once, and said at the next show.
     deleteMonitor(s.server, "B");
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
+    ASSERT_TRUE(waitUntil(s.dpy(), [&] { return c.frame().x == 0 && c.frame().width == 1920; }));
     EXPECT_EQ(c.process.err(), "");
     for (int show = 0; show < 2; ++show) {
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         ASSERT_TRUE(showAt(s, 0, 0));
         EXPECT_EQ(c.process.err(), missing) << "said once while it stays away";
     }
     // Plugged in again: used from the next show; gone again: said again.
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     addMonitor(s.server, kB);
     ASSERT_TRUE(showAt(s, 1920, 0));
     EXPECT_EQ(c.frame().width, 1280);
-    ASSERT_TRUE(hide(s));
+    ASSERT_TRUE(s.hide());
     deleteMonitor(s.server, "B");
     ASSERT_TRUE(showAt(s, 0, 0));
     EXPECT_EQ(c.process.err(), missing + missing);
@@ -372,14 +338,12 @@ TEST(Monitors, ThePointersMonitorUnderEachWindowManager) {
         Scene s(heads(3200, 1080, kBLower, "dropcon.stepSize: 0\n", wm));
         Console& c = s.c();
         ASSERT_TRUE(c.ready()) << c.process.err();
-        movePointer(s.dpy(), 2500, 600);
-        ASSERT_TRUE(showAt(s, 1920, 56)) << c.frame().x << "," << c.frame().y;
+        ASSERT_TRUE(showAt(s, {2500, 600}, 1920, 56)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1280);
-        ASSERT_TRUE(hide(s));
-        movePointer(s.dpy(), 500, 600);
-        ASSERT_TRUE(showAt(s, 0, 0)) << c.frame().x << "," << c.frame().y;
+        ASSERT_TRUE(s.hide());
+        ASSERT_TRUE(showAt(s, {500, 600}, 0, 0)) << c.frame().x << "," << c.frame().y;
         EXPECT_EQ(c.frame().width, 1920);
-        ASSERT_TRUE(hide(s));
+        ASSERT_TRUE(s.hide());
         EXPECT_EQ(c.process.err(), "");
     }
     XSetErrorHandler(previous);

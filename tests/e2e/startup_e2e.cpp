@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <string>
@@ -30,16 +29,6 @@ std::string usageFor(const std::string& name) {
            "keySmaller:            Control+KP_Subtract\n"
            "keyBigger:             Control+KP_Add\n"
            "keyFull:               Alt+F11\n";
-}
-
-std::string instanceName(Display* dpy, Window w) {
-    XClassHint hint{};
-    if (!XGetClassHint(dpy, w, &hint)) return "";
-    std::string name = hint.res_name ? hint.res_name : "";
-    std::string cls = hint.res_class ? hint.res_class : "";
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    return name + "/" + cls;
 }
 
 }  // namespace
@@ -70,9 +59,22 @@ TEST(Usage, DisplayThatCannotBeOpenedIsReportedWithStatusOne) {
     EXPECT_EQ(unset.out(), "");
 }
 
-TEST(Startup, DefaultsGiveAFullWidthConsoleOfTenRowsParkedAboveTheScreen) {
+namespace {
+
+struct Parked {
+    std::string resources;
+    int x = 0, width = 1280, rows = 10, handle = 3;
+    std::string argv0, instance = "dropcon/XTerm";
+};
+
+// Starts the console on a server of its own and checks it parked above the
+// screen: the frame override-redirect, mapped, borderless, at x and width
+// wide; the terminal in it as wide, at its top, rows high, the handle under
+// it; the terminal's instance and class; nothing on the standard error.
+void expectParked(const Parked& p) {
     XServer server;
-    Console console(server);
+    server.setResources(p.resources);
+    Console console(server, {}, p.argv0);
     ASSERT_TRUE(console.ready()) << console.process.err();
     Geometry frame = console.frame(), term = console.terminal();
     int row = console.rowHeight();
@@ -80,68 +82,54 @@ TEST(Startup, DefaultsGiveAFullWidthConsoleOfTenRowsParkedAboveTheScreen) {
     EXPECT_TRUE(frame.overrideRedirect);
     EXPECT_TRUE(frame.mapped);
     EXPECT_EQ(frame.border, 0);
-    EXPECT_EQ(frame.x, 0);
-    EXPECT_EQ(frame.width, server.width());
-    EXPECT_EQ(term.width, server.width());
+    EXPECT_EQ(frame.x, p.x);
+    EXPECT_EQ(frame.width, p.width);
+    EXPECT_EQ(term.width, p.width);
     EXPECT_EQ(term.x, 0);
     EXPECT_EQ(term.y, 0);
     EXPECT_EQ(term.border, 0);
-    EXPECT_EQ(term.height, 10 * row);
-    EXPECT_EQ(frame.height, term.height + 3);
+    EXPECT_EQ(term.height, p.rows * row);
+    EXPECT_EQ(frame.height, term.height + p.handle);
     EXPECT_EQ(frame.y, -frame.height);
     // The terminal reads its resources under the program's name.
-    EXPECT_EQ(instanceName(server.dpy(), console.termWin), "dropcon/XTerm");
+    EXPECT_EQ(classOf(server.dpy(), console.termWin), p.instance);
     EXPECT_TRUE(console.process.running());
     EXPECT_EQ(console.process.err(), "");
 }
 
+}  // namespace
+
+TEST(Startup, DefaultsGiveAFullWidthConsoleOfTenRowsParkedAboveTheScreen) { expectParked({}); }
+
 TEST(Startup, ResourcesSetPositionWidthRowsAndHandle) {
-    XServer server;
-    server.setResources(
-        "dropcon.xOffset: 40\ndropcon.screenWidth: 600\ndropcon*consoleHeight: 5\ndropcon.handleWidth: 7\n");
-    Console console(server);
-    ASSERT_TRUE(console.ready()) << console.process.err();
-    Geometry frame = console.frame(), term = console.terminal();
-    EXPECT_EQ(frame.x, 40);
-    EXPECT_EQ(frame.width, 600);
-    EXPECT_EQ(term.width, 600);
-    EXPECT_EQ(term.height, 5 * console.rowHeight());
-    EXPECT_EQ(frame.height, term.height + 7);
-    EXPECT_EQ(frame.y, -frame.height);
-    EXPECT_EQ(console.process.err(), "");
+    expectParked({.resources = "dropcon.xOffset: 40\ndropcon.screenWidth: 600\ndropcon*consoleHeight: 5\n"
+                               "dropcon.handleWidth: 7\n",
+                  .x = 40,
+                  .width = 600,
+                  .rows = 5,
+                  .handle = 7});
 }
 
 TEST(Startup, SettingsThatMakeNoSenseAreRaisedToTheLeastThatWorks) {
-    XServer server;
-    server.setResources(
-        "dropcon.xOffset: -40\ndropcon.consoleHeight: abc\ndropcon.handleWidth: -5\ndropcon.screenWidth: "
-        "0\n");
-    Console console(server);
-    ASSERT_TRUE(console.ready()) << console.process.err();
-    Geometry frame = console.frame(), term = console.terminal();
-    EXPECT_EQ(frame.x, -40);
-    EXPECT_EQ(frame.width, 1);
-    EXPECT_EQ(term.height, console.rowHeight());
-    EXPECT_EQ(frame.height, term.height);
-    EXPECT_EQ(occurrences(console.process.err(), "XError caught"), 0) << console.process.err();
+    expectParked({.resources = "dropcon.xOffset: -40\ndropcon.consoleHeight: abc\ndropcon.handleWidth: -5\n"
+                               "dropcon.screenWidth: 0\n",
+                  .x = -40,
+                  .width = 1,
+                  .rows = 1,
+                  .handle = 0});
 }
 
 // The terminal gets the name as one word, a blank in it and all.
 TEST(Startup, SettingsAreReadUnderTheNameOfTheLinkThatStartedIt) {
-    struct Case {
-        const char* name;
-        int rows;
-    } cases[] = {{"drop", 4}, {"my console", 10}};
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        XServer server;
-        server.setResources("drop.consoleHeight: 4\ndropcon.consoleHeight: 7\n");
-        std::string link = tempDir() + "/" + k.name;
+    const std::pair<const char*, int> cases[] = {{"drop", 4}, {"my console", 10}};
+    for (const auto& [name, rows] : cases) {
+        SCOPED_TRACE(name);
+        std::string link = tempDir() + "/" + name;
         ASSERT_EQ(symlink(dropconBinary().c_str(), link.c_str()), 0);
-        Console console(server, {}, link);
-        ASSERT_TRUE(console.ready()) << console.process.err();
-        EXPECT_EQ(console.terminal().height, k.rows * console.rowHeight());
-        EXPECT_EQ(instanceName(server.dpy(), console.termWin), std::string(k.name) + "/XTerm");
+        expectParked({.resources = "drop.consoleHeight: 4\ndropcon.consoleHeight: 7\n",
+                      .rows = rows,
+                      .argv0 = link,
+                      .instance = std::string(name) + "/XTerm"});
     }
 }
 
@@ -176,11 +164,5 @@ TEST(Startup, TheTerminalsShellHasTheTimerSlackOfAShellStartedBesideTheConsole) 
 }
 
 TEST(Startup, UrxvtIsEmbedded) {
-    XServer server;
-    server.setResources("dropcon.term: urxvt\n");
-    Console console(server);
-    ASSERT_TRUE(console.ready()) << console.process.err();
-    EXPECT_EQ(instanceName(server.dpy(), console.termWin), "dropcon/URxvt");
-    EXPECT_EQ(console.terminal().height, 10 * console.rowHeight());
-    EXPECT_EQ(console.frame().y, -(console.terminal().height + 3));
+    expectParked({.resources = "dropcon.term: urxvt\n", .instance = "dropcon/URxvt"});
 }

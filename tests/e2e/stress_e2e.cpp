@@ -37,24 +37,19 @@ int ignoreError(Display*, XErrorEvent*) { return 0; }
 // Ordinary keys that another client can still grab, and that typing into a
 // focused window of its own delivers there: the console took no more of
 // the keyboard than its hotkeys. Returns what went wrong, or "".
-std::string keyboardStillWorks(Display* dpy) {
+std::string keyboardStillWorks(const XServer& server) {
+    Display* dpy = server.dpy();
     std::string wrong;
     for (KeySym sym : {XK_a, XK_Return, XK_space, XK_F5})
         for (unsigned mask : {0u, unsigned(ShiftMask), unsigned(ControlMask)})
             if (tryGrab(dpy, sym, mask))
                 wrong += std::string(XKeysymToString(sym)) + " mask " + std::to_string(mask) + " taken; ";
 
-    Window w = makeFocusedWindow(dpy, 600, 500, 80, 80);
-    XSelectInput(dpy, w, KeyPressMask);
-    XSync(dpy, False);
+    AppWindow w(server, "K", 600, 500, 80, 80);
+    XSetInputFocus(dpy, w.window, RevertToPointerRoot, CurrentTime);
     pressKeys(dpy, {"a"});
-    bool typed = waitUntil(dpy, [&] {
-        XEvent e;
-        return XCheckTypedWindowEvent(dpy, w, KeyPress, &e) == True;
-    });
-    if (!typed) wrong += "typing into a focused window delivered nothing; ";
-    XDestroyWindow(dpy, w);
-    XSync(dpy, False);
+    if (!waitUntil(dpy, [&] { return w.typed() == "a"; }))
+        wrong += "typing into a focused window delivered nothing; ";
     return wrong;
 }
 
@@ -66,37 +61,28 @@ TEST(ToggleStorm, EvenAndOddCountsEndHiddenAndShownWithNoPressLost) {
         Scene desk({.resources = "dropcon.stepSize: 0\n"});
         ASSERT_TRUE(desk.ready()) << desk.c().process.err();
         Console& c = desk.c();
-        Display* dpy = desk.dpy();
-        const int height = c.terminal().height, hidden = -(height + 3);
+        const int height = c.terminal().height;
         // Every show nudges the terminal a pixel shorter and back: the
         // nudges count the shows the console has carried out.
-        Watcher terminal(desk.server, c.termWin);
+        Watcher& terminal = *desk.nudges;
 
-        storm(dpy, {XK_Control_L, XK_Alt_L}, XK_y, presses);
+        storm(desk.dpy(), {XK_Control_L, XK_Alt_L}, XK_y, presses);
         const int shows = (presses + 1) / 2;
         const bool endsShown = presses % 2 == 1;
         ASSERT_TRUE(terminal.waitUntil(
             [&] {
                 return terminal.configuresAt(height - 1) == shows &&
-                       (endsShown ? c.shownAt() && focusOf(dpy) == c.termWin
-                                  : c.frame().y == hidden && focusOf(dpy) == desk.app());
+                       (endsShown ? desk.shown() : desk.hidden());
             },
             60000))
-            << "shows " << terminal.configuresAt(height - 1) << " frame y " << c.frame().y << " focus "
-            << focusOf(dpy);
+            << "shows " << terminal.configuresAt(height - 1) << ", " << desk.state();
         terminal.pump();
         EXPECT_EQ(terminal.configuresAt(height - 1), shows);
         EXPECT_EQ(c.terminal().height, height);
         EXPECT_EQ(c.frame().height, height + 3);
 
         // Still answering: one more press flips it.
-        pressKeys(dpy, kToggle);
-        ASSERT_TRUE(waitUntil(dpy,
-                              [&] {
-                                  return endsShown ? c.frame().y == hidden && focusOf(dpy) == desk.app()
-                                                   : c.shownAt() && focusOf(dpy) == c.termWin;
-                              }))
-            << "frame y " << c.frame().y;
+        ASSERT_TRUE(endsShown ? desk.hide() : desk.show()) << desk.state();
         EXPECT_TRUE(c.process.running());
         EXPECT_EQ(c.process.err(), "");
     }
@@ -148,14 +134,9 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
 
     // The drag: hold a button on the handle until the console answers, then
     // hundreds of motions all over the screen in one go.
-    movePointer(dpy, 300, c.terminal().height + 1);
-    button(dpy, 1, true);
-    int wiggle = 0;
+    desk.grabHandle(300);
     const int answerRows = rows == 3 ? 4 : 3;
-    ASSERT_TRUE(waitUntil(dpy, [&] {
-        movePointer(dpy, 300 + (wiggle++ & 1), answerRows * row + 1);
-        return c.terminal().height == answerRows * row;
-    })) << c.terminal().height;
+    ASSERT_TRUE(desk.dragTo(300, answerRows * row + 1, answerRows * row)) << c.terminal().height;
     const int screen = desk.server.height();
     int lastY = 0;
     for (int i = 0; i < 600; ++i) {
@@ -190,8 +171,7 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
     EXPECT_EQ(c.frame().y, 0);
 
     // The size keys still work after it.
-    pressKeys(dpy, kBigger);
-    ASSERT_TRUE(waitUntil(dpy, [&] { return c.terminal().height == 8 * row; }));
+    ASSERT_TRUE(desk.resize(kBigger, 8 * row));
     EXPECT_TRUE(c.process.running());
     EXPECT_EQ(c.process.err(), "");
 }
@@ -202,26 +182,22 @@ TEST(SizeStorm, BurstOfSizeKeysAndALongDragKeepWholeRowsAndAConsistentFrame) {
 TEST(LostServer, ProgramEndsPromptlyWithAMessageWhereverItIs) {
     std::string dir = tempDir();
     writeFile(dir + "/slowterm", "#!/bin/sh\nsleep 20\nexec xterm \"$@\"\n", true);
-    struct Case {
-        const char* name;
-        std::string resources;
-        bool waitReady, toggle;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool, bool> cases[] = {
         {"idle", "dropcon.stepSize: 0\n", true, false},
         {"mid-slide", "dropcon.aniDelay: 2000\n", true, true},  // 0.2 s a step
         {"waiting for the terminal", "dropcon.term: " + dir + "/slowterm\n", false, false},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [name, resources, waitReady, toggle] : cases) {
+        SCOPED_TRACE(name);
         XServer server;
-        server.setResources(k.resources);
+        server.setResources(resources);
         Console c(server);
-        if (k.waitReady) {
+        if (waitReady) {
             ASSERT_TRUE(c.ready()) << c.process.err();
         }
-        if (k.toggle) {
+        if (toggle) {
             toggleAndAwaitFirstMove(server, c.frameWin);  // the slide is under way
-        } else if (!k.waitReady) {
+        } else if (!waitReady) {
             // Once its frame is up, the console is waiting for the window.
             ASSERT_TRUE(waitUntil(server.dpy(), [&] { return findFrame(server.dpy(), false) != None; }));
         }
@@ -275,7 +251,7 @@ void tryBadResources(const std::vector<BadCase>& cases, bool mayStop) {
             EXPECT_TRUE(c.process.running()) << c.process.err();
             XDestroyWindow(dpy, app);
         }
-        EXPECT_EQ(keyboardStillWorks(dpy), "");
+        EXPECT_EQ(keyboardStillWorks(server), "");
         EXPECT_EQ(sanitizerReport(c.process.err()), "");
     }
     XSetErrorHandler(nullptr);

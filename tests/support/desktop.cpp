@@ -10,30 +10,8 @@ namespace {
 
 Atom atom(Display* dpy, const char* name) { return XInternAtom(dpy, name, False); }
 
-int ignoreError(Display*, XErrorEvent*) { return 0; }
-
-// A CARDINAL or WINDOW property of a window (its item at index), or -1 when unset.
-long windowLong(Display* dpy, long window, const char* name, Atom type, long index = 0) {
-    XSync(dpy, False);
-    XErrorHandler previous = XSetErrorHandler(ignoreError);  // the window may be gone
-
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    long value = -1;
-    if (XGetWindowProperty(dpy, static_cast<Window>(window), atom(dpy, name), index, 1, False, type, &actual,
-                           &format, &count, &after, &data) == Success &&
-        data && count == 1 && format == 32)
-        value = *reinterpret_cast<long*>(data);
-    if (data) XFree(data);
-    XSync(dpy, False);
-    XSetErrorHandler(previous);
-    return value;
-}
-
 long rootLong(Display* dpy, const char* name, Atom type, long index = 0) {
-    return windowLong(dpy, static_cast<long>(DefaultRootWindow(dpy)), name, type, index);
+    return windowLong(dpy, DefaultRootWindow(dpy), name, type, index);
 }
 
 // The server's time now, as the stamp of a property change: a pager stamps
@@ -46,6 +24,14 @@ Time serverTime(Display* dpy) {
     XWindowEvent(dpy, w, PropertyChangeMask, &event);
     XDestroyWindow(dpy, w);
     return event.xproperty.time;
+}
+
+// A window's middle, in root coordinates.
+void centreOf(Display* dpy, Window window, int& x, int& y) {
+    XWindowAttributes a{};
+    XGetWindowAttributes(dpy, window, &a);
+    Window child;
+    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), a.width / 2, a.height / 2, &x, &y, &child);
 }
 
 void sendToRoot(Display* dpy, Window window, const char* type, long l0) {
@@ -90,19 +76,8 @@ const char* kAwesomeConfig =
 }  // namespace
 
 std::string nameOf(Wm wm) {
-    switch (wm) {
-        case Wm::openbox:
-            return "openbox";
-        case Wm::i3:
-            return "i3";
-        case Wm::fluxbox:
-            return "fluxbox";
-        case Wm::awesome:
-            return "awesome";
-        case Wm::none:
-            break;
-    }
-    return "none";
+    static const char* const names[] = {"none", "openbox", "i3", "fluxbox", "awesome"};
+    return names[static_cast<int>(wm)];
 }
 
 const std::vector<Wm>& allWms() {
@@ -141,7 +116,8 @@ Desktop::Desktop(XServer& s, Wm w) : server(s), wm(w), dir(tempDir()) {
     // property too (fluxbox does not take WM_S0).
     auto checked = [&] {
         long check = rootLong(dpy, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
-        return check > 0 && windowLong(dpy, check, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW) == check;
+        return check > 0 &&
+               windowLong(dpy, static_cast<Window>(check), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW) == check;
     };
     if (!waitUntil(dpy, checked, 15000)) error = nameOf(wm) + " did not come up:\n" + process->err();
 }
@@ -158,12 +134,8 @@ bool Desktop::activate(Window window) const {
         // saw, which a pager's request does not bring: a click does. The window may still
         // be on its way to its tile, so the click is tried again.
         for (int tries = 0; tries < 5; ++tries) {
-            XWindowAttributes a{};
-            XGetWindowAttributes(dpy, window, &a);
             int x = 0, y = 0;
-            Window child;
-            XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), a.width / 2, a.height / 2, &x, &y,
-                                  &child);
+            centreOf(dpy, window, x, y);
             movePointer(dpy, x, y);
             button(dpy, 1, true);
             button(dpy, 1, false);
@@ -197,16 +169,9 @@ AppWindow::AppWindow(const XServer& server, const std::string& name, int x, int 
     : title(name), dpy(server.connect()) {
     window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, width, height, 0, 0, 0xffffff);
     XStoreName(dpy, window, title.c_str());
-    XSizeHints size{};
-    size.flags = USPosition | USSize;
-    size.x = x;
-    size.y = y;
-    size.width = width;
-    size.height = height;
+    XSizeHints size{.flags = USPosition | USSize, .x = x, .y = y, .width = width, .height = height};
     XSetWMNormalHints(dpy, window, &size);
-    XWMHints hints{};
-    hints.flags = InputHint;
-    hints.input = True;
+    XWMHints hints{.flags = InputHint, .input = True};
     XSetWMHints(dpy, window, &hints);
     XSelectInput(dpy, window, KeyPressMask);
     XMapWindow(dpy, window);
@@ -255,12 +220,7 @@ bool AppWindow::waitFor(KeyCode keycode, unsigned modifiers, int count, int time
         dpy, [&] { return presses(keycode, modifiers) >= count; }, timeoutMs);
 }
 
-void AppWindow::centre(int& x, int& y) const {
-    XWindowAttributes a{};
-    XGetWindowAttributes(dpy, window, &a);
-    Window child;
-    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), a.width / 2, a.height / 2, &x, &y, &child);
-}
+void AppWindow::centre(int& x, int& y) const { centreOf(dpy, window, x, y); }
 
 Window makePanel(Display* dpy, int left, int width, int bottom) {
     Window panel = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), left, 0, width, bottom, 0, 0, 0x404040);

@@ -41,11 +41,8 @@ bool shrinkScreen(const XServer& server, int width, int height) {
     xrandr.waitExit(10000);
     Display* dpy = server.dpy();
     if (waitUntil(dpy, [&] {
-            Window root;
-            int x, y;
-            unsigned w = 0, h = 0, border, depth;
-            XGetGeometry(dpy, server.root(), &root, &x, &y, &w, &h, &border, &depth);
-            return static_cast<int>(w) == width && static_cast<int>(h) == height;
+            const Geometry root = geometryOf(dpy, server.root());
+            return root.width == width && root.height == height;
         }))
         return true;
     failed("the screen did not shrink:\n" + xrandr.err());

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "tests/support/xharness.h"
+
 namespace xt {
 
 namespace {
@@ -27,41 +29,33 @@ std::string procFile(pid_t pid, const char* name) {
     return text;
 }
 
-// The state letter and the parent from /proc/<pid>/stat; false when gone.
-bool statOf(pid_t pid, char& state, pid_t& parent) {
+// The state letter (and the parent) from /proc/<pid>/stat; 0 when gone.
+char stateOf(pid_t pid, pid_t* parent = nullptr) {
     const std::string text = procFile(pid, "stat");
     // The command name in parentheses may hold blanks: read after its end.
     size_t close = text.rfind(')');
-    if (close == std::string::npos) return false;
+    if (close == std::string::npos) return 0;
     std::istringstream rest(text.substr(close + 1));
-    rest >> state >> parent;
-    return static_cast<bool>(rest);
+    char state = 0;
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    if (parent) *parent = ppid;
+    return rest ? state : 0;
 }
 
 }  // namespace
 
 pid_t netWmPid(Display* dpy, Window window) {
-    Atom atom = XInternAtom(dpy, "_NET_WM_PID", False), type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    pid_t pid = 0;
-    if (XGetWindowProperty(dpy, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data) == Success &&
-        data && count == 1 && format == 32)
-        pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
-    return pid;
+    const long pid = windowLong(dpy, window, "_NET_WM_PID", XA_CARDINAL);
+    return pid > 0 ? static_cast<pid_t>(pid) : 0;
 }
 
 std::vector<pid_t> descendantsOf(pid_t root) {
     std::vector<std::pair<pid_t, pid_t>> all;  // pid, parent
     if (DIR* proc = opendir("/proc")) {
         while (dirent* entry = readdir(proc)) {
-            pid_t pid = std::atoi(entry->d_name);
-            char state = 0;
-            pid_t parent = 0;
-            if (pid > 0 && statOf(pid, state, parent)) all.emplace_back(pid, parent);
+            pid_t pid = std::atoi(entry->d_name), parent = 0;
+            if (pid > 0 && stateOf(pid, &parent)) all.emplace_back(pid, parent);
         }
         closedir(proc);
     }
@@ -74,22 +68,13 @@ std::vector<pid_t> descendantsOf(pid_t root) {
 }
 
 bool processGone(pid_t pid) {
-    char state = 0;
-    pid_t parent = 0;
-    return !statOf(pid, state, parent) || state == 'Z' || state == 'X';
+    const char state = stateOf(pid);
+    return state == 0 || state == 'Z' || state == 'X';
 }
 
-bool processCollected(pid_t pid) {
-    char state = 0;
-    pid_t parent = 0;
-    return !statOf(pid, state, parent);
-}
+bool processCollected(pid_t pid) { return stateOf(pid) == 0; }
 
-bool processStopped(pid_t pid) {
-    char state = 0;
-    pid_t parent = 0;
-    return statOf(pid, state, parent) && state == 'T';
-}
+bool processStopped(pid_t pid) { return stateOf(pid) == 'T'; }
 
 unsigned long long blockedSignals(pid_t pid) {
     const std::string status = procFile(pid, "status");
@@ -117,10 +102,8 @@ long blockedTimes(pid_t pid) {
 }
 
 bool sleepsInPoll(pid_t pid, unsigned long descriptors) {
-    char state = 0;
-    pid_t parent = 0;
     // Woken but not yet run, a process still shows the call it slept in.
-    if (!statOf(pid, state, parent) || state != 'S') return false;
+    if (stateOf(pid) != 'S') return false;
     std::istringstream call(procFile(pid, "syscall"));
     long number = -1;
     std::string fds, count;

@@ -1,7 +1,6 @@
 // Test support: the scene tests and benchmark share: server, window manager, apps, console.
 #include "tests/support/scene.h"
 
-#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,6 +19,12 @@ XServer& prepared(XServer& server, const Setup& setup) {
     for (const Command& command : setup.before) run(server, command);
     if (setup.setUp) setup.setUp(server);
     return server;
+}
+
+std::string listed(const std::vector<int>& ys) {
+    std::string text;
+    for (int y : ys) text += (text.empty() ? "" : ", ") + std::to_string(y);
+    return "{" + text + "}";
 }
 
 }  // namespace
@@ -91,6 +96,53 @@ bool Scene::hide(Window focusBack) {
     return waitUntil(dpy(), [&] { return hidden(focusBack); });
 }
 
+bool Scene::show(const std::vector<KeyCode>& toggle) {
+    pressCodes(dpy(), toggle);
+    return waitUntil(dpy(), [&] { return shown(); });
+}
+
+bool Scene::hide(const std::vector<KeyCode>& toggle) {
+    pressCodes(dpy(), toggle);
+    return waitUntil(dpy(), [&] { return hidden(); });
+}
+
+bool Scene::resize(const std::vector<std::string>& keys, int height) {
+    pressKeys(dpy(), keys);
+    return waitUntil(dpy(), [&] { return console->terminal().height == height; });
+}
+
+bool Scene::resize(const std::vector<KeyCode>& keys, int height) {
+    pressCodes(dpy(), keys);
+    return waitUntil(dpy(), [&] { return console->terminal().height == height; });
+}
+
+bool Scene::sizedTo(int height, int top) {
+    return waitUntil(dpy(), [&] {
+        const Geometry frame = console->frame();
+        return console->terminal().height == height && frame.height == height + kHandle && frame.y == top;
+    });
+}
+
+void Scene::grabHandle(int x) {
+    movePointer(dpy(), x, console->frame().y + console->terminal().height + 1);
+    button(dpy(), 1, true);
+}
+
+bool Scene::dragTo(int x, int y, int expected) {
+    int wiggle = 0;
+    return waitUntil(dpy(), [&] {
+        movePointer(dpy(), x + (wiggle++ & 1), y);
+        return console->terminal().height == expected;
+    });
+}
+
+bool Scene::drag(int x, int y, int expected) {
+    grabHandle(x);
+    const bool done = dragTo(x, y, expected);
+    button(dpy(), 1, false);
+    return done;
+}
+
 bool Scene::keepsFocus() {
     desktop.sync();
     return waitUntil(dpy(), [&] { return focusOf(dpy()) == term(); });
@@ -118,6 +170,35 @@ bool Scene::settle() {
 bool Scene::shownTimes(int count) {
     const int nudged = console->terminal().height - 1;
     return nudges->waitUntil([&] { return nudges->configuresAt(nudged) == count; });
+}
+
+std::string Scene::slideFaults(bool grabbed) {
+    const int height = console->terminal().height, hidden = -(height + kHandle), step = slideStepOf(height);
+    Watcher watch(server, console->frameWin);
+    std::string faults;
+    const int first = toggleAndAwaitFirstMove(server, watch, hidden);
+    if (first != hidden + step) faults += "the first move went to " + std::to_string(first) + "; ";
+    const int y = console->frame().y;
+    if (grabbed && y <= -step) faults += "a request of another client ran in the middle of the slide; ";
+    if (!grabbed && y >= -step) faults += "another client stood still until the slide was over; ";
+    // A compositor that has stacked its own windows above the frame makes
+    // the show's raise a ConfigureNotify too, with the frame where it was.
+    auto moves = [&] {
+        std::vector<int> ys;
+        for (int at : watch.ys())
+            if (at != hidden || !ys.empty() || !compositor) ys.push_back(at);
+        return ys;
+    };
+    for (bool down : {true, false}) {
+        const std::vector<int> expected = slide(height, down);
+        if (!watch.waitUntil([&] { return moves().size() >= expected.size(); }) || moves() != expected)
+            return faults + (down ? "down " : "up ") + listed(moves()) + " instead of " + listed(expected);
+        if (!waitUntil(dpy(), [&] { return down ? shown() : console->hiddenAt(); }))
+            return faults + (down ? "not shown: " : "not hidden: ") + state();
+        watch.events.clear();
+        if (down) pressKeys(dpy(), kToggle);
+    }
+    return faults;
 }
 
 std::string Scene::consoleGot() const { return readFile(dir + "/log"); }
@@ -165,15 +246,15 @@ std::string Scene::state() {
     const Window focus = focusOf(dpy());
     std::string text = "focus " + std::to_string(focus);
     // A window of none of ours: its class says whose.
-    XClassHint hint{};
-    if (focus > PointerRoot && XGetClassHint(dpy(), focus, &hint)) {
-        text += std::string(" [") + (hint.res_class ? hint.res_class : "") + "]";
-        if (hint.res_name) XFree(hint.res_name);
-        if (hint.res_class) XFree(hint.res_class);
-    }
-    text += " (terminal " + std::to_string(term());
+    if (focus > PointerRoot) text += " [" + classOf(dpy(), focus) + "]";
+    const Window t = term();
+    text += " (terminal " + std::to_string(t);
     for (auto& window : apps) text += ", " + window->title + " " + std::to_string(window->window);
-    text += ") frame y " + std::to_string(console->frame().y);
+    const Geometry frame = console->frame(), terminal = geometryOf(dpy(), t);
+    text += ") frame y " + std::to_string(frame.y) + ", " + std::to_string(frame.height) +
+            " high; terminal " + std::to_string(terminal.height) + " of " +
+            std::to_string(t ? heightIncOf(dpy(), t) : 0) + " px rows, " + std::to_string(terminal.width) +
+            " wide";
     if (recordShell_) text += " console got \"" + consoleGot() + "\"";
     for (auto& window : apps) text += " " + window->title + " got \"" + window->typed() + "\"";
     return text;

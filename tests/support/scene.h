@@ -82,24 +82,46 @@ struct Scene {
     bool shown() const;
     // Up with the focus on focusBack, by default the application's window.
     bool hidden(Window focusBack = None) const;
-    // Presses the toggle key and waits until shown() or hidden().
+    // Presses the toggle key, or these keys, and waits until shown() or hidden().
     bool show();
     bool hide(Window focusBack = None);
+    bool show(const std::vector<KeyCode>& toggle);
+    bool hide(const std::vector<KeyCode>& toggle);
+    // Presses size keys and waits until the terminal is height pixels high.
+    bool resize(const std::vector<std::string>& keys, int height);
+    bool resize(const std::vector<KeyCode>& keys, int height);
+    // Waits until the terminal is height pixels high and the frame, one
+    // handle taller, at y top.
+    bool sizedTo(int height, int top = 0);
+    // Drags the handle with button 1: grabHandle presses it at x, dragTo
+    // moves the pointer to (x, y) until the terminal is expected pixels high,
+    // drag does both and lets go. The console grabs the pointer once it has
+    // read the press; motions before that are not its to see, so dragTo keeps
+    // moving until it answers.
+    void grabHandle(int x);
+    bool dragTo(int x, int y, int expected);
+    bool drag(int x, int y, int expected);
     // Returns once the console has the focus for good (i3 answers the
     // toggle key with a focus request of its own that the console undoes).
     bool keepsFocus();
-    // After a show: returns once the console has the focus for good (i3
-    // answers the toggle key with a focus request of its own that the
-    // console undoes) and has dealt with everything before: a row more and
-    // a row less, each a key press its event loop answers in turn. The
-    // console sets the crossings of its own slide aside right after a show,
-    // and a pointer moved before that would be taken for one of them.
+    // After a show: returns once keepsFocus() and the console has dealt
+    // with everything before: a row more and a row less, each a key press
+    // its event loop answers in turn. The console sets the crossings of its
+    // own slide aside right after a show, and a pointer moved before that
+    // would be taken for one of them.
     bool settle();
     // Waits until the console has come down this many times since it was
     // ready: every show nudges the terminal's height by a pixel and back. A
     // burst of toggles passes through hidden states on its way; only the
     // count tells the last hide from the ones before it.
     bool shownTimes(int count);
+
+    // Shows and hides the console once and says what went wrong, "" when
+    // nothing. Another client's round trip, made as soon as the frame has
+    // moved once, tells whether the server is grabbed: under the grab its
+    // answer waits until the slide is over. The slide down and up must pass
+    // through every position either way.
+    std::string slideFaults(bool grabbed);
 
     // With recordShell: what the console's shell got.
     std::string consoleGot() const;

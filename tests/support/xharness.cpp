@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -217,17 +218,10 @@ std::vector<std::string> consoleEnv(const XServer& server, const std::vector<std
 }
 
 Geometry geometryOf(Display* dpy, Window window) {
-    Geometry g;
     XWindowAttributes a;
-    if (window == None || !XGetWindowAttributes(dpy, window, &a)) return g;
-    g.x = a.x;
-    g.y = a.y;
-    g.width = a.width;
-    g.height = a.height;
-    g.border = a.border_width;
-    g.overrideRedirect = a.override_redirect;
-    g.mapped = a.map_state != IsUnmapped;
-    return g;
+    if (window == None || !XGetWindowAttributes(dpy, window, &a)) return {};
+    return {
+        a.x, a.y, a.width, a.height, a.border_width, a.override_redirect != False, a.map_state != IsUnmapped};
 }
 
 std::vector<Window> childrenOf(Display* dpy, Window window) {
@@ -241,26 +235,32 @@ std::vector<Window> childrenOf(Display* dpy, Window window) {
     return result;
 }
 
-// Whether a window manager manages the window: it then carries WM_STATE.
-static bool managed(Display* dpy, Window window) {
-    Atom type = None;
+long windowLong(Display* dpy, Window window, const char* name, Atom type, long index) {
+    XSync(dpy, False);
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    Atom actual = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    XGetWindowProperty(dpy, window, XInternAtom(dpy, "WM_STATE", False), 0, 0, False, AnyPropertyType, &type,
-                       &format, &count, &after, &data);
+    long value = -1;
+    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, name, False), index, 1, False, type, &actual,
+                           &format, &count, &after, &data) == Success &&
+        data && count == 1 && format == 32)
+        value = *reinterpret_cast<long*>(data);
     if (data) XFree(data);
-    return type != None;
+    XSync(dpy, False);
+    XSetErrorHandler(previous);
+    return value;
 }
 
-// Whether the window names its program (WM_CLASS), as every terminal does
-// and the inner windows of a window manager's panels do not.
-static bool hasClass(Display* dpy, Window window) {
+std::string classOf(Display* dpy, Window window) {
     XClassHint hint{};
-    if (!XGetClassHint(dpy, window, &hint)) return false;
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    return true;
+    if (!XGetClassHint(dpy, window, &hint)) return "";
+    std::string text =
+        std::string(hint.res_name ? hint.res_name : "") + "/" + (hint.res_class ? hint.res_class : "");
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    return text;
 }
 
 Window findFrame(Display* dpy, bool withTerminal) {
@@ -278,8 +278,9 @@ Window findFrame(Display* dpy, bool withTerminal) {
         if (!g.overrideRedirect || !g.mapped) continue;
         if (!withTerminal) frame = w;
         for (Window child : childrenOf(dpy, w))
-            if (frame == None && geometryOf(dpy, child).mapped && hasClass(dpy, child) &&
-                !managed(dpy, child))
+            // A window manager puts WM_STATE on the windows it manages.
+            if (frame == None && geometryOf(dpy, child).mapped && !classOf(dpy, child).empty() &&
+                windowLong(dpy, child, "WM_STATE", AnyPropertyType) == -1)
                 frame = w;
         if (frame != None) break;
     }
@@ -478,9 +479,7 @@ static void sendToggle(Display* dpy) {
 
 int toggleAndAwaitFirstMove(const XServer& server, Window frame) {
     Watcher watch(server, frame);
-    sendToggle(server.dpy());
-    for (XEvent event; watch.ys().empty(); watch.events.push_back(event)) XNextEvent(watch.dpy, &event);
-    return watch.ys().front();
+    return toggleAndAwaitFirstMove(server, watch, INT_MIN);  // any y
 }
 
 int toggleAndAwaitFirstMove(const XServer& server, Watcher& watch, int from) {

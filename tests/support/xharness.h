@@ -93,6 +93,11 @@ struct Geometry {
 };
 Geometry geometryOf(Display* dpy, Window window);
 std::vector<Window> childrenOf(Display* dpy, Window window);
+// A 32-bit property of a window (its item at index) of this type (a
+// CARDINAL, a WINDOW, or any), or -1 when unset or the window is gone.
+long windowLong(Display* dpy, Window window, const char* name, Atom type, long index = 0);
+// The window's WM_CLASS as "name/class", "" without one.
+std::string classOf(Display* dpy, Window window);
 // The console's frame: the top-level override-redirect window that holds
 // the terminal's window (or, without withTerminal, any such window), or None.
 Window findFrame(Display* dpy, bool withTerminal = true);

@@ -14,16 +14,15 @@ std::string compose(const char* term, unsigned long frame, const char* name, std
 }  // namespace
 
 TEST(ComposeCommand, EmbedsUrxvtAndPutsEverythingElseInto) {
-    struct Case {
-        const char* term;
-        const char* head;
-    } cases[] = {{"urxvt", "urxvt -b 0 -embed 42 -name drop &"},
-                 {"urxvtc", "urxvtc -b 0 -embed 42 -name drop &"},
-                 {"/opt/bin/urxvt", "/opt/bin/urxvt -b 0 -embed 42 -name drop &"},
-                 {"rxvt", "rxvt -b 0 -into 42 -name drop &"},
-                 {"URXVT", "URXVT -b 0 -into 42 -name drop &"},
-                 {"xterm", "xterm -b 0 -into 42 -name drop &"}};
-    for (const Case& c : cases) EXPECT_EQ(compose(c.term, 42, "drop", {}), std::string(c.head)) << c.term;
+    const std::pair<const char*, const char*> cases[] = {
+        {"urxvt", "urxvt -b 0 -embed 42 -name drop &"},
+        {"urxvtc", "urxvtc -b 0 -embed 42 -name drop &"},
+        {"/opt/bin/urxvt", "/opt/bin/urxvt -b 0 -embed 42 -name drop &"},
+        {"rxvt", "rxvt -b 0 -into 42 -name drop &"},
+        {"URXVT", "URXVT -b 0 -into 42 -name drop &"},
+        {"xterm", "xterm -b 0 -into 42 -name drop &"}};
+    for (const auto& [term, head] : cases)
+        EXPECT_EQ(compose(term, 42, "drop", {}), std::string(head)) << term;
 }
 
 TEST(ComposeCommand, ForwardsArgumentsUnquoted) {
@@ -35,19 +34,16 @@ TEST(ComposeCommand, ForwardsArgumentsUnquoted) {
 }
 
 TEST(ComposeCommand, QuotesTheNameOnlyWhenTheShellWouldInterpretIt) {
-    struct Case {
-        const char* name;
-        const char* word;
-    } cases[] = {{"dropcon", "dropcon"},
-                 {"drop-con_2.x", "drop-con_2.x"},
-                 {"my console", "'my console'"},
-                 {"it's", "'it'\\''s'"},
-                 {"$HOME;ls", "'$HOME;ls'"},
-                 {"~drop", "'~drop'"},
-                 {"", "''"}};
-    for (const Case& c : cases)
-        EXPECT_EQ(compose("xterm", 7, c.name, {}), "xterm -b 0 -into 7 -name " + std::string(c.word) + " &")
-            << c.name;
+    const std::pair<const char*, const char*> cases[] = {{"dropcon", "dropcon"},
+                                                         {"drop-con_2.x", "drop-con_2.x"},
+                                                         {"my console", "'my console'"},
+                                                         {"it's", "'it'\\''s'"},
+                                                         {"$HOME;ls", "'$HOME;ls'"},
+                                                         {"~drop", "'~drop'"},
+                                                         {"", "''"}};
+    for (const auto& [name, word] : cases)
+        EXPECT_EQ(compose("xterm", 7, name, {}), "xterm -b 0 -into 7 -name " + std::string(word) + " &")
+            << name;
 }
 
 TEST(ComposeCommand, WindowIdIsSigned32BitDecimal) {

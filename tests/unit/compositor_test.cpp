@@ -11,16 +11,12 @@ TEST(Compositor, SelectionIsNamedAfterTheScreen) {
 }
 
 TEST(Compositor, OwnedOnlyAfterANewOwnerIsSet) {
-    const struct {
-        int subtype;
-        Window owner;
-        bool owned;
-    } cases[] = {
+    const std::tuple<int, Window, bool> cases[] = {
         {XFixesSetSelectionOwnerNotify, 0x200004, true},
         {XFixesSetSelectionOwnerNotify, None, false},
         // These two still name the owner that has just gone.
         {XFixesSelectionWindowDestroyNotify, 0x200004, false},
         {XFixesSelectionClientCloseNotify, 0x200004, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(ownedAfter(c.subtype, c.owner), c.owned) << c.subtype;
+    for (const auto& [subtype, owner, owned] : cases) EXPECT_EQ(ownedAfter(subtype, owner), owned) << subtype;
 }

@@ -19,39 +19,32 @@ TEST(SlideStep, ZeroOrNegativeMeansNoAnimation) {
     EXPECT_EQ(slidePositions(0, 50, 3, -5), std::vector<int>{});
 }
 
+namespace {
+// A slide's positions: how many, the first and the last.
+void expectPath(const std::vector<int>& path, size_t size, int first, int last) {
+    ASSERT_EQ(path.size(), size);
+    EXPECT_EQ(path.front(), first);
+    EXPECT_EQ(path.back(), last);
+}
+}  // namespace
+
 TEST(SlidePositions, DownFromHiddenEndsLessThanAStepShortOfZero) {
     auto down = slidePositions(-173, 170, 3, 1);
-    ASSERT_EQ(down.size(), 57u);
-    EXPECT_EQ(down.front(), -170);
+    expectPath(down, 57, -170, -2);
     EXPECT_EQ(down[1], -167);
-    EXPECT_EQ(down.back(), -2);
-
-    auto tall = slidePositions(-903, 900, 3, 1);
-    ASSERT_EQ(tall.size(), 82u);
-    EXPECT_EQ(tall.back(), -1);
+    expectPath(slidePositions(-903, 900, 3, 1), 82, -892, -1);
 }
 
 TEST(SlidePositions, UpFromZeroEndsFirstPastTheHiddenPosition) {
-    auto up = slidePositions(0, 170, 3, 1);
-    ASSERT_EQ(up.size(), 58u);
-    EXPECT_EQ(up.front(), -3);
-    EXPECT_EQ(up.back(), -174);
-
-    auto tall = slidePositions(0, 900, 3, 1);
-    ASSERT_EQ(tall.size(), 83u);
-    EXPECT_EQ(tall.back(), -913);
+    expectPath(slidePositions(0, 170, 3, 1), 58, -3, -174);
+    expectPath(slidePositions(0, 900, 3, 1), 83, -11, -913);
 }
 
 TEST(SlidePositions, BelowPanelsFromAboveTheMonitorAndBackThere) {
     // A 30-pixel panel: the frame comes down from above the monitor's top,
     // over the panel, in steps of the same size.
-    auto down = slidePositions(-203, 170, 3, 1, 30);
-    ASSERT_EQ(down.size(), 67u);
-    EXPECT_EQ(down.front(), -200);
-    EXPECT_EQ(down.back(), -2);
-    auto up = slidePositions(0, 170, 3, 1, 30);
-    ASSERT_EQ(up.size(), 68u);
-    EXPECT_EQ(up.back(), -204);
+    expectPath(slidePositions(-203, 170, 3, 1, 30), 67, -200, -2);
+    expectPath(slidePositions(0, 170, 3, 1, 30), 68, -3, -204);
 }
 
 TEST(SlidePositions, HugeStepStaysWithinOneFrameHeight) {

@@ -83,10 +83,7 @@ TEST(HotkeyMatches, KeycodeAndGrabbedModifiersLocksGroupAndButtonsAside) {
     hotkey.keycode = 29;
     hotkey.grabMask = ControlMask | Mod1Mask;
     const unsigned numLock = Mod2Mask, group2 = 1u << 13, button1 = Button1Mask;
-    struct Case {
-        unsigned keycode, state;
-        bool matches;
-    } cases[] = {
+    const std::tuple<unsigned, unsigned, bool> cases[] = {
         {29, ControlMask | Mod1Mask, true},
         {29, ControlMask | Mod1Mask | LockMask, true},
         {29, ControlMask | Mod1Mask | numLock | LockMask, true},
@@ -97,9 +94,9 @@ TEST(HotkeyMatches, KeycodeAndGrabbedModifiersLocksGroupAndButtonsAside) {
         {29, ControlMask | Mod1Mask | Mod4Mask, false},
         {30, ControlMask | Mod1Mask, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(hotkeyMatches(hotkey, c.keycode, c.state, numLock), c.matches)
-            << "keycode " << c.keycode << " state " << c.state;
+    for (const auto& [keycode, state, matches] : cases)
+        EXPECT_EQ(hotkeyMatches(hotkey, keycode, state, numLock), matches)
+            << "keycode " << keycode << " state " << state;
     // Without a Num Lock modifier, Mod2 is an ordinary modifier.
     EXPECT_FALSE(hotkeyMatches(hotkey, 29, ControlMask | Mod1Mask | Mod2Mask, 0));
     // A shifted keysym's hotkey wants Shift.

@@ -8,10 +8,7 @@
 #include "startup/instance.h"
 
 TEST(ForegroundCommand, DropsTheFinalAmpersandAndExecsPlainWordsOnly) {
-    struct Case {
-        const char* command;
-        const char* foreground;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"xterm -b 0 -into 42 -name dropcon &", "exec xterm -b 0 -into 42 -name dropcon"},
         {"/opt/bin/urxvt -b 0 -embed -7 -name drop-con -e top -d 1 &",
          "exec /opt/bin/urxvt -b 0 -embed -7 -name drop-con -e top -d 1"},
@@ -25,19 +22,17 @@ TEST(ForegroundCommand, DropsTheFinalAmpersandAndExecsPlainWordsOnly) {
         {"xterm -e x & &", "xterm -e x &"},
         {"&", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(foregroundCommand(c.command), c.foreground) << c.command;
+    for (const auto& [command, foreground] : cases)
+        EXPECT_EQ(foregroundCommand(command), foreground) << command;
 }
 
 TEST(ExitStatusText, SaysTheStatusOrTheSignal) {
-    struct Case {
-        int waitStatus;
-        const char* text;
-    } cases[] = {{W_EXITCODE(2, 0), "exit status 2"},
-                 {W_EXITCODE(127, 0), "exit status 127"},
-                 {W_EXITCODE(0, 0), "exit status 0"},
-                 {W_EXITCODE(0, SIGKILL), "killed by signal 9"},
-                 {W_EXITCODE(0, SIGSEGV) | WCOREFLAG, "killed by signal 11"}};
-    for (const Case& c : cases) EXPECT_EQ(exitStatusText(c.waitStatus), c.text) << c.waitStatus;
+    const std::pair<int, const char*> cases[] = {{W_EXITCODE(2, 0), "exit status 2"},
+                                                 {W_EXITCODE(127, 0), "exit status 127"},
+                                                 {W_EXITCODE(0, 0), "exit status 0"},
+                                                 {W_EXITCODE(0, SIGKILL), "killed by signal 9"},
+                                                 {W_EXITCODE(0, SIGSEGV) | WCOREFLAG, "killed by signal 11"}};
+    for (const auto& [waitStatus, text] : cases) EXPECT_EQ(exitStatusText(waitStatus), text) << waitStatus;
 }
 
 TEST(InstanceSelection, OnePerNameAndScreen) {

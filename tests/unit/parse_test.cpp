@@ -25,24 +25,21 @@ TEST(Usage, OnlyAnExactMinusHAsksForIt) {
 }
 
 TEST(SettingInt, ReadsNumbersTheWayAtoiDoes) {
-    struct Case {
-        const char* text;
-        int value;
-    } cases[] = {{"40", 40},
-                 {"  12", 12},
-                 {"-40", -40},
-                 {"+7", 7},
-                 {"abc", 0},
-                 {"", 0},
-                 {"12abc", 12},
-                 {"3.9", 3},
-                 {"\t\n 5", 5},
-                 {"- 5", 0},
-                 {"0x10", 0},
-                 {"--1", 0},
-                 {"2147483647", INT_MAX},
-                 {"-2147483648", INT_MIN}};
-    for (const Case& c : cases) EXPECT_EQ(settingInt(c.text, 99), c.value) << '"' << c.text << '"';
+    const std::pair<const char*, int> cases[] = {{"40", 40},
+                                                 {"  12", 12},
+                                                 {"-40", -40},
+                                                 {"+7", 7},
+                                                 {"abc", 0},
+                                                 {"", 0},
+                                                 {"12abc", 12},
+                                                 {"3.9", 3},
+                                                 {"\t\n 5", 5},
+                                                 {"- 5", 0},
+                                                 {"0x10", 0},
+                                                 {"--1", 0},
+                                                 {"2147483647", INT_MAX},
+                                                 {"-2147483648", INT_MIN}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(settingInt(text, 99), value) << '"' << text << '"';
 }
 
 TEST(SettingInt, SaturatesInsteadOfOverflowing) {
@@ -54,11 +51,7 @@ TEST(SettingInt, SaturatesInsteadOfOverflowing) {
 TEST(SettingInt, AbsentTakesTheDefault) { EXPECT_EQ(settingInt(nullptr, 40), 40); }
 
 TEST(SettingLength, PixelsOrAShareOfTheMonitor) {
-    struct Case {
-        const char* text;
-        int lowest, lowestPercent;
-        Length length;
-    } cases[] = {
+    const std::tuple<const char*, int, int, Length> cases[] = {
         {" 80 % \t", 1, 1, {80, true}},  // blanks around
         {"12.5%", 1, 1, {12, true}},     // whole percent, as atoi reads the number
         {"150%", 1, 1, {100, true}},     // clamped into range
@@ -66,17 +59,13 @@ TEST(SettingLength, PixelsOrAShareOfTheMonitor) {
         {"80%x", 1, 1, {80, false}},  // a '%' not at the end: pixels, as before
         {"-40", -32768, 0, {-40, false}}, {nullptr, 1, 1, {7, false}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(settingLength(c.text, 7, c.lowest, 32767, c.lowestPercent), c.length)
-            << '"' << (c.text ? c.text : "(absent)") << '"';
+    for (const auto& [text, lowest, lowestPercent, length] : cases)
+        EXPECT_EQ(settingLength(text, 7, lowest, 32767, lowestPercent), length)
+            << '"' << (text ? text : "(absent)") << '"';
 }
 
 TEST(ParseHotkey, ModifierWordsAndKeyName) {
-    struct Case {
-        const char* spec;
-        unsigned mask;
-        const char* key;
-    } cases[] = {
+    const std::tuple<const char*, unsigned, const char*> cases[] = {
         {"ControlAlt+y", ControlMask | Mod1Mask, "y"},
         {"Control+KP_Subtract", ControlMask, "KP_Subtract"},
         {"Alt+F11", Mod1Mask, "F11"},
@@ -95,10 +84,10 @@ TEST(ParseHotkey, ModifierWordsAndKeyName) {
         {"control+y", 0, "y"},  // case matters
         {"", 0, ""},
     };
-    for (const Case& c : cases) {
-        Hotkey hk = parseHotkey(c.spec);
-        EXPECT_EQ(hk.mask, c.mask) << c.spec;
-        EXPECT_EQ(hk.keyName, c.key) << c.spec;
+    for (const auto& [spec, mask, key] : cases) {
+        Hotkey hk = parseHotkey(spec);
+        EXPECT_EQ(hk.mask, mask) << spec;
+        EXPECT_EQ(hk.keyName, key) << spec;
     }
 }
 

@@ -98,19 +98,16 @@ TEST(Placement, SpanInPixelsOrShares) {
 }
 
 TEST(Placement, RowsOfConsoleHeight) {
-    struct Row {
-        Length consoleHeight;
-        int room, handle, rowHeight, expected;
-    } rows[] = {
+    const std::tuple<Length, int, int, int, int> rows[] = {
         {{80, false}, 600, 3, 17, 80},   // rows as set, whatever the room
         {{50, true}, 1080, 3, 17, 31},   // (540 - 3) / 17
         {{50, true}, 1024, 3, 17, 29},   // (512 - 3) / 17
         {{100, true}, 1080, 3, 17, 63},  // all of it: the rows that fit with the handle
         {{1, true}, 600, 3, 17, 1},      // at least one row
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(consoleRows(r.consoleHeight, r.room, r.handle, r.rowHeight), r.expected)
-            << r.consoleHeight.value << (r.consoleHeight.percent ? "%" : "") << " of " << r.room;
+    for (const auto& [consoleHeight, room, handle, rowHeight, expected] : rows)
+        EXPECT_EQ(consoleRows(consoleHeight, room, handle, rowHeight), expected)
+            << consoleHeight.value << (consoleHeight.percent ? "%" : "") << " of " << room;
 }
 
 TEST(Placement, TopStrutOfAPanel) {
@@ -149,9 +146,7 @@ TEST(Placement, TopBelowPanels) {
 }
 
 TEST(Placement, FittedHeight) {
-    struct Row {
-        int chosen, monitor, handle, row, expected;
-    } rows[] = {
+    const std::tuple<int, int, int, int, int> rows[] = {
         {170, 1080, 3, 17, 170},    // fits: kept
         {1077, 1080, 3, 1, 1077},   // fits exactly, handle and all
         {1071, 1024, 3, 17, 1020},  // the most whole rows that leave room for the handle
@@ -159,9 +154,8 @@ TEST(Placement, FittedHeight) {
         {100, 10, 3, 17, 17},  // at least one row
         {32764, 900, 3, 13, 897 - 897 % 13},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(fitHeight(r.chosen, r.monitor, r.handle, r.row), r.expected)
-            << r.chosen << " on " << r.monitor;
+    for (const auto& [chosen, monitor, handle, row, expected] : rows)
+        EXPECT_EQ(fitHeight(chosen, monitor, handle, row), expected) << chosen << " on " << monitor;
 }
 
 TEST(Placement, HeightsOnArrivalAtAMonitor) {
