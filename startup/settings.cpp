@@ -8,6 +8,11 @@
 
 static const char* resource(const char* key) { return XGetDefault(console.display, console.progName, key); }
 
+// Pixels (rows for consoleHeight) or, ending in %, a share of the monitor.
+static Length lengthSetting(const char* key, int fallback, int lowest, int highest, int lowestPercent) {
+    return settingLength(resource(key), fallback, lowest, highest, lowestPercent);
+}
+
 static const char* textSetting(const char* key, const char* fallback) {
     const char* text = resource(key);
     return text ? text : fallback;
@@ -23,12 +28,12 @@ void readSettings() {
     // and a negative pause never becomes an hour-long sleep.
     // Absent, the width is all of the monitor's (the screen's in screen
     // mode), and follows it when it changes.
-    const char* width = resource("screenWidth");
-    console.screenWidth = width ? settingLength(width, kMaxExtent, 1, kMaxExtent, 1) : Length{100, true};
+    console.screenWidth = resource("screenWidth") ? lengthSetting("screenWidth", kMaxExtent, 1, kMaxExtent, 1)
+                                                  : Length{100, true};
     console.handleColor = textSetting("handleColor", "grey70");
     console.handleWidth = intSetting("handleWidth", 3, 0, kMaxExtent - 1);
-    console.consoleHeight = settingLength(resource("consoleHeight"), 10, 1, kMaxExtent, 1);
-    console.xOffset = settingLength(resource("xOffset"), 0, -kMaxExtent - 1, kMaxExtent, 0);
+    console.consoleHeight = lengthSetting("consoleHeight", 10, 1, kMaxExtent, 1);
+    console.xOffset = lengthSetting("xOffset", 0, -kMaxExtent - 1, kMaxExtent, 0);
     console.aniDelay = intSetting("aniDelay", 40, 0, INT_MAX);
     console.stepSize = settingInt(resource("stepSize"), 1);
     console.restart = settingInt(resource("restart"), 0);

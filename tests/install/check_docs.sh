@@ -18,9 +18,9 @@ settings=$src/startup/settings.cpp
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The resource names the program looks up: every string literal handed to
-# resource(), intSetting(), lengthSetting(), hotkey() or XGetDefault() in the settings code.
+# resource(), intSetting(), lengthSetting(), textSetting(), hotkey() or XGetDefault() in the settings code.
 read_by_program() {
-  grep -oE '(resource|intSetting|lengthSetting|hotkey)\("[A-Za-z]+"|XGetDefault\([^;]*"[A-Za-z]+"' "$settings" |
+  grep -oE '(resource|intSetting|lengthSetting|textSetting|hotkey)\("[A-Za-z]+"|XGetDefault\([^;]*"[A-Za-z]+"' "$settings" |
     sed -E 's/.*"([A-Za-z]+)"$/\1/' | sort -u
 }
 
@@ -50,8 +50,8 @@ resources)
 
   # Defaults given as literals in the code: intSetting("name", 3, ...),
   # lengthSetting("name", 10, ...), settingInt(resource("name"), 1) and
-  # hotkey("name", "Alt+F11").
-  defaults=$(grep -oE '(int|length)Setting\("[A-Za-z]+", -?[0-9]+|settingInt\(resource\("[A-Za-z]+"\), -?[0-9]+|hotkey\("[A-Za-z]+", "[^"]+"' "$settings" |
+  # textSetting("name", "grey70") and hotkey("name", "Alt+F11").
+  defaults=$(grep -oE '(int|length)Setting\("[A-Za-z]+", -?[0-9]+|settingInt\(resource\("[A-Za-z]+"\), -?[0-9]+|(textSetting|hotkey)\("[A-Za-z]+", "[^"]+"' "$settings" |
     sed -E 's/^[a-zA-Z]+\((resource\()?"([A-Za-z]+)"\)?, "?([^"]+)"?$/\2 \3/')
   [ "$(wc -l <<<"$defaults")" -ge 8 ] || fail "found too few defaults in $settings: $defaults"
   while read -r name value; do
