@@ -2,6 +2,8 @@
 // Before any X header: Xlib's macros (None, Bool) break gtest's templates.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "tests/support/xharness.h"
 
 namespace xt {
@@ -14,12 +16,15 @@ namespace {
 // put before the result printer, so that the verdict printed is the real one.
 class SanitizerCheck : public testing::EmptyTestEventListener {
     void OnTestStart(const testing::TestInfo&) override { startedErrFiles().clear(); }
-    void OnTestEnd(const testing::TestInfo&) override {
+    void OnTestEnd(const testing::TestInfo& test) override {
         for (const std::string& path : startedErrFiles()) {
             std::string report = sanitizerReport(readFile(path));
             if (!report.empty()) ADD_FAILURE() << "sanitizer report in " << path << ":\n" << report;
         }
         startedErrFiles().clear();
+        // A failed test's folders (its programs' output) stay, to look into.
+        if (test.result()->Failed())
+            for (const std::string& dir : keepTempDirs()) std::printf("kept %s\n", dir.c_str());
     }
 };
 

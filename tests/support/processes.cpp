@@ -4,9 +4,12 @@
 #include <X11/Xatom.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -43,7 +46,45 @@ char stateOf(pid_t pid, pid_t* parent = nullptr) {
     return rest ? state : 0;
 }
 
+std::vector<pid_t>& startedHere() {
+    static std::vector<pid_t> pids;
+    return pids;
+}
+
+// This process's children that it did not start, with their state letters.
+std::vector<std::pair<pid_t, char>> orphans() {
+    std::vector<std::pair<pid_t, char>> found;
+    if (DIR* proc = opendir("/proc")) {
+        while (dirent* entry = readdir(proc)) {
+            pid_t pid = std::atoi(entry->d_name), parent = 0;
+            const char state = pid > 0 ? stateOf(pid, &parent) : 0;
+            if (state && parent == getpid() &&
+                std::find(startedHere().begin(), startedHere().end(), pid) == startedHere().end())
+                found.emplace_back(pid, state);
+        }
+        closedir(proc);
+    }
+    return found;
+}
+
 }  // namespace
+
+void noteStarted(pid_t pid) { startedHere().push_back(pid); }
+
+void endOrphans(const std::string& display) {
+    const std::string mark = std::string("DISPLAY=") + display + '\0';
+    // A killed orphan's own children come next, a round later.
+    for (bool again = true; again;) {
+        again = false;
+        for (auto [pid, state] : orphans()) {
+            const std::string environment = '\0' + procFile(pid, "environ");
+            if (state != 'Z' && environment.find('\0' + mark) == std::string::npos) continue;
+            if (state != 'Z') kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            again = true;
+        }
+    }
+}
 
 pid_t netWmPid(Display* dpy, Window window) {
     const long pid = windowLong(dpy, window, "_NET_WM_PID", XA_CARDINAL);

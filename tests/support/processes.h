@@ -9,6 +9,16 @@
 
 namespace xt {
 
+// Notes a process the support started itself (see endOrphans).
+void noteStarted(pid_t pid);
+// Ends what the programs a test started left behind on the server at
+// display. The test process takes in orphans (it is their subreaper, from
+// its first server on): a console killed outright may leave a terminal that
+// has not connected yet, and that would connect to whichever test's server
+// gets the display number next. Every orphan given this DISPLAY is killed
+// and collected, and so is every orphan that has ended; never a process
+// the support started itself.
+void endOrphans(const std::string& display);
 // The process id a client put in _NET_WM_PID of its window, or 0.
 pid_t netWmPid(Display* dpy, Window window);
 // Every process below pid in the process tree (children, their children...).

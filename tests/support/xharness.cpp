@@ -17,9 +17,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
+
+#include "tests/support/processes.h"
 
 extern char** environ;
 
@@ -63,6 +67,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
         _exit(127);
     }
     if (group) setpgid(pid, pid);  // also from here, so that it holds before the child runs
+    if (pid > 0) noteStarted(pid);
     return pid;
 }
 
@@ -89,11 +94,30 @@ bool waitUntil(Display* dpy, const std::function<bool()>& pred, int timeoutMs) {
     }
 }
 
+namespace {
+
+// The folders made for this test, removed when it is over (see keepTempDirs).
+struct TempDirs {
+    std::vector<std::string> paths;
+    ~TempDirs() {
+        for (const std::string& path : paths) std::filesystem::remove_all(path);
+    }
+};
+TempDirs& tempDirs() {
+    static TempDirs dirs;
+    return dirs;
+}
+
+}  // namespace
+
 std::string tempDir() {
     char path[] = "/tmp/dropcon-test-XXXXXX";
     if (!mkdtemp(path)) throw std::runtime_error("mkdtemp failed");
+    tempDirs().paths.push_back(path);
     return path;
 }
+
+std::vector<std::string> keepTempDirs() { return std::exchange(tempDirs().paths, {}); }
 
 void writeFile(const std::string& path, const std::string& text, bool executable) {
     std::ofstream(path) << text;
@@ -110,6 +134,8 @@ std::string readFile(const std::string& path) {
 XServer::XServer(int width, int height, const std::string& fbdir) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    // Orphans of the programs started on it come to this process (see endOrphans).
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::string dir = tempDir();
     std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     std::vector<std::string> argv{
@@ -139,6 +165,7 @@ XServer::XServer(int width, int height, const std::string& fbdir) {
 
 XServer::~XServer() {
     if (dpy_) XCloseDisplay(dpy_);
+    endOrphans(name_);
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);

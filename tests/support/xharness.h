@@ -82,7 +82,10 @@ class Process {
 // Environment for the console: the display, an empty home so that no
 // personal resource file leaks in, and a plain shell for the terminal.
 std::vector<std::string> consoleEnv(const XServer& server, const std::vector<std::string>& extra = {});
+// A new folder under /tmp, removed when the process ends unless kept.
 std::string tempDir();
+// Keeps the folders made so far (a failed test's, to look into): returns them.
+std::vector<std::string> keepTempDirs();
 void writeFile(const std::string& path, const std::string& text, bool executable = false);
 std::string readFile(const std::string& path);
 
