@@ -93,6 +93,7 @@ bool closed(Display* dpy, Window window) {
 bool startTerminal(const std::string& command) {
     // Composed before the fork: the child only execs.
     const std::string foreground = foregroundCommand(command);
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) return false;
     if (child == 0) {
@@ -109,6 +110,12 @@ bool startTerminal(const std::string& command) {
         // The slack we were started with, which the terminal would have had.
         if (console.timerSlackNs > 0)
             prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(console.timerSlackNs), 0UL, 0UL, 0UL);
+        // A console killed outright takes its terminal along: the terminal's
+        // window goes with the frame, and it would run on out of reach, its
+        // shell with it, until the X server ends; one still starting would
+        // come up as a window of its own.
+        prctl(PR_SET_PDEATHSIG, SIGTERM, 0UL, 0UL, 0UL);
+        if (getppid() != parent) _exit(127);
 #endif
         execl("/bin/sh", "sh", "-c", foreground.c_str(), static_cast<char*>(nullptr));
         _exit(127);
