@@ -1,4 +1,4 @@
-// The state records, the X error handler and the clock.
+// The state records, the X error handler, the short holds of the server, property reading and the clock.
 #include <X11/Xlib.h>
 
 #include <csignal>

@@ -199,6 +199,9 @@ TEST(SizeKeys, RowByRowNeverBelowOneRowAndFullScreenWithoutAnimation) {
     pressKeys(dpy, kToggle);
     ASSERT_TRUE(watch.waitUntil([&] { return watch.ys().size() >= 2; }));
     EXPECT_EQ(watch.ys(), (std::vector<int>{-(desk.server.height() + row + 3), 0}));
+    // The show grabs the size keys right after its move: once its nudge,
+    // which comes after the grab, has been seen, keyFull is the console's.
+    ASSERT_TRUE(desk.shownTimes(1));
 
     pressKeys(dpy, kFull);
     ASSERT_TRUE(desk.sizedTo(2 * row)) << c.terminal().height;
