@@ -267,7 +267,8 @@ void settleShow() {
 
 void settleHide() {
     dropOwnCrossings();
-    // Even when hide's timed request lost to a later focus change.
+    // A hidden console never keeps the focus, even when hide's timed
+    // request lost to a later focus change.
     apply(FocusEvent::hide, {}, CurrentTime);
 }
 
