@@ -1,6 +1,4 @@
 // Follows a compositing manager coming and going; the slide down grabs the server only without one.
-#include "interaction/compositor.h"
-
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 

@@ -33,9 +33,15 @@ void followRelaunch(int heightIncBefore);
 void resumeFollowing();
 
 // A compositing manager, followed from start-up on: the slide down grabs
-// the server only without one.
+// the server only without one. It runs while it owns the selection
+// compositorSelection names; after an XFixes selection event of this
+// subtype, the selection has an owner when ownedAfter says so (the events
+// of an owner's window destroyed or its client gone still name the old
+// owner: the selection has none any more).
 void watchCompositor();
 void noteCompositorChange(const XEvent& event);
+std::string compositorSelection(int screen);
+bool ownedAfter(int subtype, Window owner);
 
 // The focus rules (the table in focusrules.h) carried out.
 void watchDesktop();

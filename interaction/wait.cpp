@@ -9,18 +9,12 @@
 #include "console/console.h"
 #include "interaction/interaction.h"
 
-namespace {
-
 // Looks at what the handlers have noted; the terminal's end is collected
 // at once, so that no child is ever left a zombie.
-void takeSignals() {
+static void takeSignals() {
     drainSignalPipe();
     if (takeChildRequest()) reapChildren();
 }
-
-timespec fromNs(long long ns) { return timespec{static_cast<time_t>(ns / 1000000000), ns % 1000000000}; }
-
-}  // namespace
 
 void waitForInput(long long deadlineMs) {
     Display* dpy = console.display;
@@ -58,7 +52,7 @@ bool pauseUnlessEnding(long long micros) {
         long long left = end - monotonicNs();
         if (left <= 0) return true;
         pollfd fd{signalPipe(), POLLIN, 0};
-        const timespec timeout = fromNs(left);
+        const timespec timeout{static_cast<time_t>(left / 1000000000), left % 1000000000};
         ppoll(&fd, 1, &timeout, nullptr);
     }
 }

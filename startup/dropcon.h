@@ -110,8 +110,10 @@ extern unsigned long xErrors;
 long long monotonicNs();
 inline long long monotonicMs() { return monotonicNs() / 1000000; }
 
-// Takes the one-console claim for this program name and screen, or ends
-// with status 1 when another console holds it.
+// Takes the one-console claim for this program name and screen (the
+// selection instanceSelection names, in the manner of a window manager's
+// WM_S<screen>), or ends with status 1 when another console holds it.
+std::string instanceSelection(const char* progName, int screen);
 void claimInstance();
 void releaseInstance();
 // Whether the event tells that another client has taken the claim over.

@@ -1,6 +1,4 @@
 // One console per display, screen and program name: a selection owned for as long as the console runs.
-#include "startup/instance.h"
-
 #include <X11/Xlib.h>
 
 #include <cstdio>

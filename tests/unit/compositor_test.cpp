@@ -3,7 +3,7 @@
 
 #include <X11/extensions/Xfixes.h>
 
-#include "interaction/compositor.h"
+#include "interaction/interaction.h"
 
 TEST(Compositor, SelectionIsNamedAfterTheScreen) {
     EXPECT_EQ(compositorSelection(0), "_NET_WM_CM_S0");

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "console/command.h"
-#include "startup/instance.h"
+#include "startup/dropcon.h"
 
 TEST(ForegroundCommand, DropsTheFinalAmpersandAndExecsPlainWordsOnly) {
     const std::pair<const char*, const char*> cases[] = {
