@@ -170,6 +170,11 @@ static void act(FocusEvent event, FocusAction action, Window focus, Time when, W
             // sent again, takes it back without making i3's next requests
             // look stale.
             focusAt(console.termWin, focusTakenTime);
+            // A window manager that focused its window with a later time of
+            // its own (i3's latest, when it answers late; awesome's) keeps it
+            // against that one: then the time is now. Under the server grab,
+            // nothing comes between the look and the take.
+            if (currentFocus() != console.termWin) focusAt(console.termWin, CurrentTime);
             break;
         case FocusAction::giveBack:
             // A loss from now on is our own doing, not a window manager's.

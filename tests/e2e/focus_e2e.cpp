@@ -149,6 +149,21 @@ TEST(Focus, GoesToThePointerWhenTheWindowThatHadItIsGone) {
     EXPECT_EQ(desk.c().process.err(), "");
 }
 
+// Right after a show, a window manager focuses the window the console took
+// the keys from again (i3 answers the toggle key's grab so): the console
+// takes them back, also when the window manager sent a later time than the
+// key press's (i3 answering late, with its own latest time; awesome).
+TEST(Focus, AWindowManagerFocusingItsWindowAgainWithALaterTimeLosesTheKeys) {
+    Scene desk(onDesk(Wm::none));
+    ASSERT_TRUE(desk.ready());
+    Display* dpy = desk.dpy();
+    ASSERT_TRUE(desk.show());
+    XSetInputFocus(dpy, desk.app(), RevertToPointerRoot, CurrentTime);
+    ASSERT_TRUE(waitUntil(dpy, [&] { return focusOf(dpy) == desk.term(); })) << desk.state();
+    ASSERT_TRUE(desk.typeInto("ls", nullptr)) << desk.state();
+    EXPECT_EQ(desk.a().typed(), "");
+}
+
 // With nothing to give the focus back to, or the focus already given back,
 // neither a hide nor a relaunch leaves the keys in the console; and a
 // terminal that only unmaps its window is ended before its successor comes.
