@@ -13,6 +13,7 @@ constexpr long long kLongAgo = -1000000;
 static bool termFocused = false;
 static long long focusLostMs = kLongAgo, focusTakenMs = kLongAgo, desktopChangedMs = kLongAgo;
 static Time focusTakenTime = CurrentTime;  // the time the console took it with
+static Window takenFrom = None;            // and the window it took it from
 
 // The root properties by which window managers announce a workspace switch
 // or "show desktop", with the value each had when last read (-1: none), and
@@ -134,12 +135,15 @@ static void remember(Window focus) {
     if (focus != console.termWin && focus != console.frameWin) loop.savedFocus = focus;
 }
 
-// A take the user asked for (show, refocus), with the key press's time:
-// what a window manager may undo right after.
+// A take the user asked for (show, refocus), with the key press's time,
+// from the window just remembered: what a window manager may undo right
+// after. (The remembered window may change meanwhile: a window the user
+// clicks is remembered as the one to give the keys back to.)
 static void takeAsAsked(Time when) {
     focusAt(console.termWin, when);
     focusTakenMs = monotonicMs();
     focusTakenTime = when;
+    takenFrom = loop.savedFocus;
 }
 
 // focus: the window that has the keyboard, as the server said (None when
@@ -204,7 +208,7 @@ static FocusDecision apply(FocusEvent event, FocusFacts facts, Time when, Window
     if (ask) {
         focus = currentFocus();
         facts.where = heldByTerminal(focus) ? Keyboard::inConsole : Keyboard::elsewhere;
-        facts.backOnSaved = focus == loop.savedFocus;
+        facts.backOnSaved = focus == takenFrom;
         facts.pointerInConsole =
             (event == FocusEvent::enter || event == FocusEvent::leave) && pointerInFrame();
         decision = decide(event, facts);

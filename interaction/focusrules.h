@@ -45,7 +45,7 @@ struct FocusFacts {
     bool locked = false;
     bool otherMonitor = false;      // the window that has the keyboard lies on another monitor
     bool pointerInConsole = false;  // the pointer is in the frame now
-    bool backOnSaved = false;       // the remembered window has the keyboard
+    bool backOnSaved = false;       // the window the console last took it from has it again
     bool ofGrab = false;            // a crossing or focus change of a pointer or keyboard grab
     bool aboutPointer = false;      // a focus change about the pointer's window (PointerRoot focus)
     bool intoTerminal = false;      // a leave from the handle, a FocusOut to a window, inside the terminal
@@ -67,7 +67,7 @@ struct FocusDecision {
 FocusDecision decide(FocusEvent event, const FocusFacts& facts);
 
 // Whether the server's answers (where the keyboard is, whether the pointer
-// is in the frame, whether the remembered window has the keyboard) could
+// is in the frame, whether the window the console took it from has it again) could
 // change the decision, the other facts being as given.
 bool asksServer(FocusEvent event, FocusFacts facts);
 
