@@ -96,7 +96,8 @@ bool waitUntil(Display* dpy, const std::function<bool()>& pred, int timeoutMs) {
 
 namespace {
 
-// The folders made for this test, removed when it is over (see keepTempDirs).
+// The folders this process made, removed when it ends unless a failed test
+// kept them (keepTempDirs).
 struct TempDirs {
     std::vector<std::string> paths;
     ~TempDirs() {
