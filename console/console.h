@@ -8,6 +8,10 @@
 #include "startup/dropcon.h"
 
 void createFrame();
+// The terminal first, then the frame around it, at the console's size and
+// place: at the top of its monitor when shown, parked above the screen
+// otherwise.
+void placeFrame(bool shown);
 
 // The monitors, kept current by RandR's and the root's events. After one
 // change of the screen (all its queued events are taken at once), or of

@@ -1,4 +1,4 @@
-// The console's frame: an override-redirect strip that holds the terminal and shows the handle.
+// The console's frame: an override-redirect strip that holds the terminal and shows the handle; its size and place.
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -30,4 +30,10 @@ void createFrame() {
                      console.handleColor);
     XDefineCursor(dpy, console.frameWin, console.resizeCursor);
     XMapWindow(dpy, console.frameWin);
+}
+
+void placeFrame(bool shown) {
+    resizeTerminal(console.height);
+    XMoveResizeWindow(console.display, console.frameWin, console.span.x, shown ? shownY() : hiddenY(),
+                      console.span.width, console.height + console.handleWidth);
 }

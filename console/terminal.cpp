@@ -135,8 +135,6 @@ Launch launchTerminal(bool firstLaunch) {
         console.chosenHeight = console.height;
     }
 
-    resizeTerminal(console.height);
-    XResizeWindow(dpy, console.frameWin, console.span.width, console.height + console.handleWidth);
-    if (firstLaunch) XMoveWindow(dpy, console.frameWin, console.span.x, hiddenY());
+    placeFrame(!loop.hidden);
     return Launch::adopted;
 }

@@ -10,15 +10,6 @@
 
 static int maxHeight() { return kMaxExtent - console.handleWidth; }
 
-// The terminal first, then the frame around it, at the console's size and
-// place: at the top of its monitor when shown, parked above the screen
-// otherwise.
-static void placeConsole(bool shown) {
-    resizeTerminal(console.height);
-    XMoveResizeWindow(console.display, console.frameWin, console.span.x, shown ? shownY() : hiddenY(),
-                      console.span.width, console.height + console.handleWidth);
-}
-
 // Whether the size keys or the handle have set the height: a share of the
 // monitor in consoleHeight is worked out on each monitor until then.
 static bool heightSet = false;
@@ -43,7 +34,7 @@ void applySizeKeys(const SizePress& press) {
     // Full screen is the height of the console's monitor.
     setSizes(applySizeKey(sizes(), press, console.heightInc, console.area.height, maxHeight()));
     if (!wasFull) chooseHeight();
-    placeConsole(true);
+    placeFrame(true);
 }
 
 void dragResize() {
@@ -67,7 +58,7 @@ void dragResize() {
         if (height == console.height) continue;
         console.height = height;
         chooseHeight();
-        placeConsole(true);
+        placeFrame(true);
         XSync(dpy, False);
     }
     // The drag is over once the server has let the pointer go: the crossing
@@ -88,7 +79,7 @@ void fitToPlacement(Span before, int topBefore, bool shown) {
                           console.heightInc));
     fittedTo = console.area.height;
     if (console.span == before && console.height == heightBefore && (!shown || shownY() == topBefore)) return;
-    placeConsole(shown);
+    placeFrame(shown);
 }
 
 // A terminal that keeps undoing the size it is given is not fitted again
@@ -104,7 +95,7 @@ static void refit(int oldInc, int terminalHeight) {
                              console.handleWidth, maxHeight(), &console.chosenHeight));
     fittedTo = console.area.height;
     heightSet = true;
-    placeConsole(!loop.hidden);
+    placeFrame(!loop.hidden);
 }
 
 // The terminal's ConfigureNotify (the frame reports it) and every rewrite

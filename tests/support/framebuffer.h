@@ -12,7 +12,7 @@ namespace xt {
 // override-redirect window holds the keyboard.
 class Framebuffer {
    public:
-    // Maps DIR/Xvfb_screen0; failed() when there is none or it is not 32
+    // Maps DIR/Xvfb_screen0; not ok() when there is none or it is not 32
     // bits a pixel.
     explicit Framebuffer(const std::string& fbdir);
     ~Framebuffer();
